@@ -1,0 +1,38 @@
+# Every target installs what is missing first, so that a fresh Debian 12
+# machine needs nothing but these commands.
+
+BUILD      ?= build
+BUILD_SAN  ?= build-sanitize
+CMAKE_ARGS ?=
+
+.PHONY: all deps build test test-sanitize demo screenshots bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_ARGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j2
+
+$(BUILD_SAN)/build.ninja: | deps
+	cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELORINE_SANITIZE=ON $(CMAKE_ARGS)
+
+test-sanitize: deps $(BUILD_SAN)/build.ninja
+	cmake --build $(BUILD_SAN)
+	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/support/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure --timeout 600 -j2
+
+demo: build
+	scripts/demo $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

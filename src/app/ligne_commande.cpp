@@ -1,0 +1,99 @@
+#include "ligne_commande.h"
+
+namespace velorine {
+
+std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur)
+{
+    Options o;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const auto valeur = [&](QString& cible) {
+            if (i + 1 >= arguments.size()) {
+                erreur = QStringLiteral("l'option %1 attend une valeur").arg(a);
+                return false;
+            }
+            cible = arguments[++i];
+            return true;
+        };
+        if (a == u"--help" || a == u"-h") {
+            o.aide = true;
+        } else if (a == u"--version") {
+            o.version = true;
+        } else if (a == u"--unattended") {
+            o.sansfenetre = true;
+        } else if (a == u"--chooser") {
+            o.choix = true;
+        } else if (a == u"--auto") {
+            o.automatique = true;
+        } else if (a == u"--product-dir") {
+            if (!valeur(o.dossierproduit))
+                return std::nullopt;
+            if (o.dossierproduit.isEmpty()) {
+                erreur = QStringLiteral("le dossier du produit est vide");
+                return std::nullopt;
+            }
+        } else if (a == u"--install") {
+            if (!valeur(o.fichiermaj))
+                return std::nullopt;
+        } else if (a == u"--timeout") {
+            QString texte;
+            if (!valeur(texte))
+                return std::nullopt;
+            bool ok = false;
+            o.delai = texte.toInt(&ok);
+            if (!ok || o.delai < 1 || o.delai > 86400) {
+                erreur = QStringLiteral("délai invalide : %1 (de 1 à 86400 secondes)").arg(texte);
+                return std::nullopt;
+            }
+        } else {
+            erreur = QStringLiteral("option inconnue : %1").arg(a);
+            return std::nullopt;
+        }
+    }
+    if (o.aide || o.version)
+        return o;
+    if (!o.fichiermaj.isEmpty() && o.automatique) {
+        erreur = QStringLiteral("--install et --auto ne vont pas ensemble");
+        return std::nullopt;
+    }
+    if (o.sansfenetre && o.fichiermaj.isEmpty() && !o.automatique) {
+        erreur = QStringLiteral("--unattended demande --install FICHIER.maj ou --auto");
+        return std::nullopt;
+    }
+    if (!o.sansfenetre && (!o.fichiermaj.isEmpty() || o.automatique)) {
+        erreur = QStringLiteral("--install et --auto demandent --unattended");
+        return std::nullopt;
+    }
+    if (o.sansfenetre && o.choix) {
+        erreur = QStringLiteral("--chooser ne va pas avec --unattended");
+        return std::nullopt;
+    }
+    return o;
+}
+
+QString texteaide()
+{
+    return QStringLiteral(
+        "Utilisation : velorine-maj [OPTIONS]\n"
+        "\n"
+        "Met à jour le logiciel Velorine, puis le relance.\n"
+        "Sans option : choix d'un fichier de mise à jour (*.maj) à installer.\n"
+        "\n"
+        "Options :\n"
+        "  --chooser                 proposer le choix de la procédure de mise à jour\n"
+        "                            (par téléchargement ou à partir d'un fichier)\n"
+        "  --product-dir DOSSIER     dossier du logiciel (par défaut : celui du programme)\n"
+        "  --unattended              sans fenêtre : chaque message devient une ligne\n"
+        "                            « TITRE: TEXTE » sur la sortie d'erreur, la question\n"
+        "                            reçoit la réponse Non et le logiciel n'est pas relancé\n"
+        "  --install FICHIER.maj     avec --unattended : installer ce fichier de mise à jour\n"
+        "  --auto                    avec --unattended : mise à jour par téléchargement\n"
+        "  --timeout SECONDES        délai sans progrès d'un transfert (60 par défaut)\n"
+        "  --help                    afficher cette aide\n"
+        "  --version                 afficher la version\n"
+        "\n"
+        "Code de sortie sans fenêtre : 0 si aucun message d'erreur n'a été affiché,\n"
+        "1 sinon ; 2 pour une erreur dans la ligne de commande.\n");
+}
+
+} // namespace velorine

@@ -1,0 +1,27 @@
+#pragma once
+// The command line of velorine-maj.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace velorine {
+
+struct Options {
+    QString dossierproduit;   // --product-dir; the executable's folder otherwise
+    bool sansfenetre = false; // --unattended
+    QString fichiermaj;       // --install FILE.maj
+    bool choix = false;       // --chooser
+    bool automatique = false; // --auto
+    int delai = 60;           // --timeout SECONDS: seconds without progress
+    bool aide = false;        // --help
+    bool version = false;     // --version
+};
+
+// Reads the arguments (without the program name). On a usage error returns
+// nothing and sets erreur to a French sentence.
+std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur);
+
+QString texteaide();
+
+} // namespace velorine

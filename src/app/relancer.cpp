@@ -1,0 +1,21 @@
+#include "relancer.h"
+
+#include "echec.h"
+#include "nomswindows.h"
+
+#include <cstdlib>
+
+namespace velorine {
+
+void relancer(const QString& dossierproduit, Coquille& coquille)
+{
+    // Ignore mode throughout: a product that cannot be started is not
+    // reported, and the updater ends all the same.
+    QString programme = avecseparateur(dossierproduit) + QStringLiteral("VELORINE.EXE");
+    ignorer([&] { programme = resoudrenom(dossierproduit, QStringLiteral("VELORINE.EXE")); });
+    coquille.demarrer(programme);
+    coquille.terminer();
+    std::abort(); // a shell's terminer() never returns
+}
+
+} // namespace velorine

@@ -1,0 +1,13 @@
+#pragma once
+// Hands control back to the product: starts VELORINE.EXE from the product
+// folder and ends the updater at once. Never returns.
+
+#include "coquille.h"
+
+#include <QString>
+
+namespace velorine {
+
+[[noreturn]] void relancer(const QString& dossierproduit, Coquille& coquille);
+
+} // namespace velorine

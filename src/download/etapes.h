@@ -1,0 +1,50 @@
+#pragma once
+// The three steps of the automatic update, run in this order each time the
+// download window becomes active:
+//   cartesnet   fetches the update list from adresseliste into fichierliste;
+//   dresseliste checks the list's marker and loads its entries into List1;
+//   tesparti    fetches every newer level, records the new level and hands
+//               control back to the product.
+// Each step reports its own failures, sets abandon and unloads the window;
+// dresseliste and tesparti do nothing when they find abandon set.
+//
+// The steps see the download window through HoteEtapes, so that they run
+// the same with the real window and without any (unattended runs, tests).
+
+#include "etat.h"
+#include "services.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace velorine {
+
+class HoteEtapes {
+public:
+    virtual ~HoteEtapes() = default;
+
+    // List1: the entries of the update list, in file order.
+    virtual QStringList List1() const = 0;
+    virtual void viderList1() = 0;
+    virtual void ajouterList1(const QString& entree) = 0;
+
+    // Label1: the file counter ("Transfert du fichier 2 / 5").
+    virtual void Label1(const QString& texte) = 0;
+
+    // Offers to hang up an open dial-up connection.
+    virtual void couper() = 0;
+
+    // Unloads the window: its closing offers the hang-up (couper) and
+    // deletes the list file. Returns to the caller, which then ends.
+    virtual void decharger() = 0;
+
+    // Carries out the chooser's entry 2: resets abandon and hands control back
+    // to the product. Never returns.
+    [[noreturn]] virtual void choixannuler() = 0;
+};
+
+void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre);
+void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre);
+void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre);
+
+} // namespace velorine

@@ -1,0 +1,12 @@
+#include "boucle.h"
+
+#include <QCoreApplication>
+
+namespace velorine {
+
+void BoucleQt::ceder()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+} // namespace velorine

@@ -1,0 +1,41 @@
+#pragma once
+// The two error modes of the updater.
+//
+// Every operation that can fail throws Echec. Its reason is for logs and
+// tests; the user only ever sees the message that the caller chooses.
+//
+// Ignore mode: a step wrapped in ignorer() that fails is skipped, and the
+// caller goes on with the next step. Variables the step was to set keep their
+// previous values.
+//
+// Failure mode: a region written as a try block whose catch is the failure
+// block.
+//
+// Ending the process is not an error: the process-ending unwind used in tests
+// (FinProcessus) does not derive from std::exception, so neither ignorer()
+// nor a failure block catching std::exception swallows it.
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace velorine {
+
+class Echec : public std::runtime_error {
+public:
+    explicit Echec(const std::string& raison) : std::runtime_error(raison) {}
+};
+
+// Runs one step in ignore mode. Returns true when the step succeeded.
+template <class Etape>
+bool ignorer(Etape&& etape)
+{
+    try {
+        std::forward<Etape>(etape)();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace velorine

@@ -1,0 +1,145 @@
+#include "nombres.h"
+
+#include "echec.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace velorine {
+namespace {
+
+bool blanc(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+
+int chiffre(QChar c, int base)
+{
+    int v = -1;
+    if (c >= u'0' && c <= u'9')
+        v = c.unicode() - u'0';
+    else if (c >= u'a' && c <= u'f')
+        v = c.unicode() - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+        v = c.unicode() - u'A' + 10;
+    return v < base ? v : -1;
+}
+
+// "&H" and "&O" values: 16-bit and 32-bit patterns read as signed values.
+double lireprefixe(const QString& t, qsizetype i, int base)
+{
+    unsigned long long v = 0;
+    bool trop = false;
+    for (; i < t.size(); ++i) {
+        const int d = chiffre(t[i], base);
+        if (d < 0)
+            break;
+        v = v * base + d;
+        if (v > 0xFFFFFFFFull)
+            trop = true;
+    }
+    if (trop)
+        throw Echec("valeur hors limites");
+    if (v <= 0xFFFF)
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+}
+
+} // namespace
+
+double lirenombre(const QString& texte)
+{
+    QString t;
+    t.reserve(texte.size());
+    for (QChar c : texte) {
+        if (!blanc(c))
+            t.append(c);
+    }
+
+    if (t.size() >= 2 && t[0] == u'&') {
+        const QChar p = t[1].toUpper();
+        if (p == u'H')
+            return lireprefixe(t, 2, 16);
+        if (p == u'O')
+            return lireprefixe(t, 2, 8);
+        return 0;
+    }
+
+    std::string nombre;
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'+' || t[i] == u'-')) {
+        if (t[i] == u'-')
+            nombre += '-';
+        ++i;
+    }
+    bool chiffres = false;
+    bool point = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c >= u'0' && c <= u'9') {
+            nombre += static_cast<char>(c.unicode());
+            chiffres = true;
+        } else if (c == u'.' && !point) {
+            nombre += '.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!chiffres)
+        return 0;
+
+    if (i < t.size() && (t[i].toUpper() == u'E' || t[i].toUpper() == u'D')) {
+        std::string exposant = "e";
+        qsizetype j = i + 1;
+        if (j < t.size() && (t[j] == u'+' || t[j] == u'-'))
+            exposant += static_cast<char>(t[j++].unicode());
+        bool chiffresexposant = false;
+        for (; j < t.size() && t[j] >= u'0' && t[j] <= u'9'; ++j) {
+            exposant += static_cast<char>(t[j].unicode());
+            chiffresexposant = true;
+        }
+        if (chiffresexposant)
+            nombre += exposant;
+    }
+
+    double valeur = 0;
+    const auto [fin, erreur] = std::from_chars(nombre.data(), nombre.data() + nombre.size(), valeur);
+    (void)fin;
+    if (erreur == std::errc::result_out_of_range) {
+        // Underflow reads as zero; overflow is an error, as it is for the
+        // numbers too large for a double.
+        const bool negexp = nombre.find("e-") != std::string::npos;
+        if (!negexp)
+            throw Echec("nombre trop grand: " + nombre);
+        return 0;
+    }
+    if (erreur != std::errc() || !std::isfinite(valeur))
+        throw Echec("nombre illisible: " + nombre);
+    return valeur;
+}
+
+std::int16_t entier16(double valeur)
+{
+    if (std::isnan(valeur))
+        throw Echec("conversion d'une valeur non numérique");
+    const double arrondi = std::nearbyint(valeur); // ties to even
+    if (arrondi < -32768.0 || arrondi > 32767.0)
+        throw Echec("dépassement de capacité: " + std::to_string(valeur));
+    return static_cast<std::int16_t>(arrondi);
+}
+
+QString textenombre(long long valeur)
+{
+    return (valeur >= 0 ? QStringLiteral(" ") : QString()) + QString::number(valeur);
+}
+
+std::int16_t plusun(std::int16_t compteur)
+{
+    if (compteur == 32767)
+        throw Echec("dépassement de capacité du compteur");
+    return static_cast<std::int16_t>(compteur + 1);
+}
+
+} // namespace velorine

@@ -1,0 +1,72 @@
+#include "nomswindows.h"
+
+#include "echec.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace velorine {
+
+QString avecseparateur(const QString& dossier)
+{
+    if (dossier.endsWith(separateur))
+        return dossier;
+    return dossier + separateur;
+}
+
+namespace {
+
+QString trouverentree(const QString& dossier, const QString& partie)
+{
+    const QStringList entrees = QDir(dossier).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (entrees.contains(partie))
+        return partie;
+    for (const QString& entree : entrees) {
+        if (entree.compare(partie, Qt::CaseInsensitive) == 0)
+            return entree;
+    }
+    return partie;
+}
+
+} // namespace
+
+QString resoudrenom(const QString& dossier, const QString& nom)
+{
+    const std::string affiche = nom.toStdString();
+    if (nom.contains(QChar(u'\0')))
+        throw Echec("nom refusé (caractère nul): " + affiche);
+    if (nom.startsWith(u'\\') || nom.startsWith(u'/'))
+        throw Echec("nom refusé (chemin absolu): " + affiche);
+    if (nom.size() >= 2 && nom[1] == u':' && nom[0].isLetter())
+        throw Echec("nom refusé (lecteur): " + affiche);
+
+    QStringList parties;
+    QString courante;
+    const auto couper = [&] {
+        if (courante.isEmpty() || courante == u".") {
+            // nothing
+        } else if (courante == u"..") {
+            if (parties.isEmpty())
+                throw Echec("nom refusé (sort du dossier): " + affiche);
+            parties.removeLast();
+        } else {
+            parties.append(courante);
+        }
+        courante.clear();
+    };
+    for (QChar c : nom) {
+        if (c == u'\\' || c == u'/')
+            couper();
+        else
+            courante.append(c);
+    }
+    couper();
+
+    QString chemin = dossier;
+    for (const QString& partie : parties)
+        chemin = avecseparateur(chemin) + trouverentree(chemin, partie);
+    return chemin;
+}
+
+} // namespace velorine

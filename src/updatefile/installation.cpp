@@ -1,0 +1,55 @@
+#include "installation.h"
+
+#include "echec.h"
+#include "fichieratomique.h"
+#include "nombres.h"
+#include "nomswindows.h"
+#include "relancer.h"
+#include "texte.h"
+
+namespace velorine {
+
+void installer(Etat& etat, Services& services, const QString& ficharge, const QString& dossiersource)
+{
+    if (rogner(ficharge).isEmpty())
+        return;
+
+    etat.fente.fermerfichier(); // an earlier attempt may have left it open
+    const QString source = avecseparateur(dossiersource);
+    QString courant; // record 1, then each record of the loop
+    ignorer([&] { etat.fente.ouvrirenreg(ficharge); });
+    ignorer([&] { courant = etat.fente.lireenreg(1); });
+
+    if (courant != QStringLiteral("MAJQZ")) {
+        etat.fente.fermerfichier();
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
+                                   QStringLiteral("Fichier ") + ficharge + QStringLiteral(" non valide"));
+        relancer(etat.dossierproduit, services.coquille);
+    }
+
+    try {
+        const QString produit = avecseparateur(etat.dossierproduit);
+        std::int16_t numero = 1;
+        for (;;) {
+            numero = plusun(numero);
+            courant = etat.fente.lireenreg(numero);
+            if (courant == QStringLiteral("FINI"))
+                break;
+            // A name that would leave either folder fails like a missing file.
+            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant));
+        }
+    } catch (const std::exception&) {
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
+                                   QStringLiteral("Fichier ") + source + courant
+                                       + QStringLiteral(" introuvable ou déjà ouvert ou espace disque insuffisant."));
+        etat.fente.fermerfichier();
+        return;
+    }
+
+    etat.fente.fermerfichier();
+    services.dialogues.message(Icone::Information, QStringLiteral("Mise à jour terminée"),
+                               QStringLiteral("La mise à jour a réussi"));
+    relancer(etat.dossierproduit, services.coquille);
+}
+
+} // namespace velorine
