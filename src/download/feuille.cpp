@@ -1,0 +1,49 @@
+#include "feuille.h"
+
+#include "donneesproduit.h"
+#include "echec.h"
+#include "nomswindows.h"
+
+namespace velorine {
+
+bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre)
+{
+    try {
+        const QString dossier = avecseparateur(etat.dossierproduit);
+        etat.fichierliste = dossier + donnees::liste;
+        etat.fichiertempo = dossier + donnees::tempo;
+        const QString cheminparanet = dossier + donnees::paranet;
+        etat.adresseliste = donnees::lireadresse(etat.fente, cheminparanet);
+        services.boucle.ceder();
+        etat.versionactuelle = donnees::lireniveau(etat.fente, etat.fichiertempo);
+        return true;
+    } catch (const std::exception&) {
+        etat.fente.fermerfichier();
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Lecture impossible"),
+                                   QStringLiteral("Lecture imposible sur le disque."));
+        etat.abandon = true;
+        fenetre.decharger();
+        return false;
+    }
+}
+
+bool connexionactive(Numerotation& numerotation)
+{
+    return numerotation.connexionactive();
+}
+
+void couper(Services& services)
+{
+    if (!connexionactive(services.numerotation))
+        return;
+    if (services.dialogues.question(QStringLiteral("Navigation terminée"),
+                                    QStringLiteral("Voulez-vous fermer la connexion ?")))
+        services.numerotation.raccrocher();
+}
+
+void fermerfeuille(Etat& etat)
+{
+    ignorer([&] { effacerfichier(etat.fichierliste); });
+}
+
+} // namespace velorine

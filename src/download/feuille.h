@@ -1,0 +1,29 @@
+#pragma once
+// What the download window does when it loads and when it closes, and the
+// dial-up question, independent of its widgets: the window and the
+// unattended run share them.
+
+#include "etapes.h"
+#include "etat.h"
+#include "services.h"
+
+namespace velorine {
+
+// Load of the download window: sets fichierliste and fichiertempo, reads the
+// update-list address (record 7 of PARANET.LST), yields once, then reads the
+// level (record 24 of TEMPO.QZS). Any failing step ends the load: the slot
+// is closed, "Lecture imposible sur le disque." is shown, abandon is set and
+// the window unloaded. Returns false in that case.
+bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre);
+
+// True when the first dial-up connection is connected.
+bool connexionactive(Numerotation& numerotation);
+
+// Offers to hang up an open dial-up connection; "Oui" hangs it up.
+void couper(Services& services);
+
+// Close of the download window: deletes the list file, a missing file being
+// no error. (The question of couper comes first, on the query to close.)
+void fermerfeuille(Etat& etat);
+
+} // namespace velorine
