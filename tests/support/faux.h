@@ -11,8 +11,22 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <ostream>
 #include <functional>
 #include <vector>
+
+// Readable QStrings in GoogleTest's messages.
+inline void PrintTo(const QString& texte, std::ostream* sortie)
+{
+    *sortie << '"' << texte.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& textes, std::ostream* sortie)
+{
+    *sortie << '{';
+    for (const QString& t : textes)
+        *sortie << " \"" << t.toStdString() << '"';
+    *sortie << " }";
+}
 
 namespace velorine::test {
 
@@ -22,6 +36,13 @@ struct Boite {
     QString texte;
     bool operator==(const Boite&) const = default;
 };
+
+inline void PrintTo(const Boite& b, std::ostream* sortie)
+{
+    const char* icones[] = {"Erreur", "Information", "Question"};
+    *sortie << icones[static_cast<int>(b.icone)] << " \"" << b.titre.toStdString() << "\" \""
+            << b.texte.toStdString() << '"';
+}
 
 // Records every message box; answers questions from a script ("Non" when
 // the script is empty).

@@ -1,0 +1,50 @@
+#include "faux.h"
+#include "ligne_commande.h"
+
+#include <gtest/gtest.h>
+
+using namespace velorine;
+
+TEST(LigneCommande, OptionsValides)
+{
+    QString erreur;
+    auto o = lireoptions({}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_FALSE(o->sansfenetre);
+    EXPECT_EQ(o->delai, 60);
+
+    o = lireoptions({"--unattended", "--install", "/media/cle/A.MAJ", "--product-dir", "/opt/velorine"}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->sansfenetre);
+    EXPECT_EQ(o->fichiermaj, "/media/cle/A.MAJ");
+    EXPECT_EQ(o->dossierproduit, "/opt/velorine");
+
+    o = lireoptions({"--unattended", "--auto", "--timeout", "5"}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->automatique);
+    EXPECT_EQ(o->delai, 5);
+
+    o = lireoptions({"--chooser"}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->choix);
+}
+
+TEST(LigneCommande, ErreursDUtilisationEnFrancais)
+{
+    const std::pair<QStringList, QString> cas[] = {
+        {{"--bizarre"}, "option inconnue : --bizarre"},
+        {{"--install"}, "l'option --install attend une valeur"},
+        {{"--install", "A.MAJ"}, "--install et --auto demandent --unattended"},
+        {{"--unattended"}, "--unattended demande --install FICHIER.maj ou --auto"},
+        {{"--unattended", "--auto", "--install", "A.MAJ"}, "--install et --auto ne vont pas ensemble"},
+        {{"--unattended", "--auto", "--timeout", "0"}, "délai invalide : 0 (de 1 à 86400 secondes)"},
+        {{"--unattended", "--auto", "--timeout", "x"}, "délai invalide : x (de 1 à 86400 secondes)"},
+        {{"--product-dir", ""}, "le dossier du produit est vide"},
+        {{"--unattended", "--chooser", "--auto"}, "--chooser ne va pas avec --unattended"},
+    };
+    for (const auto& [arguments, attendu] : cas) {
+        QString erreur;
+        EXPECT_FALSE(lireoptions(arguments, erreur)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(erreur, attendu);
+    }
+}
