@@ -112,7 +112,6 @@ void ListeDossiers::changerdossier(const QString& dossier)
     const auto ajouter = [](QTreeWidgetItem* ligne, const QString& lien, const QIcon& icone) {
         ligne->setData(0, roledossier, lien);
         ligne->setIcon(0, icone);
-        ligne->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
         return ligne;
     };
 
@@ -142,6 +141,11 @@ QString ListeDossiers::surligne() const
 {
     const QTreeWidgetItem* entree = currentItem();
     return entree ? entree->data(0, roledossier).toString() : dossier_;
+}
+
+void ListeDossiers::drawBranches(QPainter*, const QRect&, const QModelIndex&) const
+{
+    // Every level is always open: no expand or collapse marks.
 }
 
 void ListeDossiers::keyPressEvent(QKeyEvent* evenement)

@@ -65,6 +65,7 @@ signals:
     void entree();
 
 protected:
+    void drawBranches(QPainter* peintre, const QRect& rectangle, const QModelIndex& index) const override;
     void keyPressEvent(QKeyEvent* evenement) override;
 
 private:
