@@ -464,8 +464,9 @@ TEST(Lecteurs, LaMachineOffreLaRacineEtLeDossierPersonnel)
     const QList<Lecteur> lecteurs = lecteursmachine();
     ASSERT_FALSE(lecteurs.isEmpty());
     EXPECT_EQ(lecteurs.front(), (Lecteur{"/", "/ (Système)"}));
-    if (QDir::homePath() != "/")
+    if (QDir::homePath() != "/") {
         EXPECT_TRUE(lecteurs.contains(Lecteur{QDir::cleanPath(QDir::homePath()), "Dossier personnel"}));
+    }
     for (const Lecteur& l : lecteurs.mid(1))
         EXPECT_FALSE(l.libelle.isEmpty()) << qPrintable(l.racine);
 }
