@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
+#include <QAbstractButton>
 
 namespace velorine {
 namespace {
@@ -14,6 +14,14 @@ QWidget* fenetreactive()
     if (QWidget* modale = QApplication::activeModalWidget())
         return modale;
     return QApplication::activeWindow();
+}
+
+// Plain text buttons, without the icons some styles add.
+void nommer(QMessageBox& boite, QMessageBox::StandardButton bouton, const QString& texte)
+{
+    QAbstractButton* b = boite.button(bouton);
+    b->setText(texte);
+    b->setIcon(QIcon());
 }
 
 QMessageBox::Icon icone(Icone i)
@@ -35,7 +43,7 @@ void DialoguesQt::message(Icone i, const QString& titre, const QString& texte)
 {
     QMessageBox boite(icone(i), titre, texte, QMessageBox::Ok, fenetreactive());
     boite.setWindowModality(Qt::ApplicationModal);
-    boite.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    nommer(boite, QMessageBox::Ok, QStringLiteral("OK"));
     boite.exec();
 }
 
@@ -43,8 +51,8 @@ bool DialoguesQt::question(const QString& titre, const QString& texte)
 {
     QMessageBox boite(QMessageBox::Question, titre, texte, QMessageBox::Yes | QMessageBox::No, fenetreactive());
     boite.setWindowModality(Qt::ApplicationModal);
-    boite.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
-    boite.button(QMessageBox::No)->setText(QStringLiteral("Non"));
+    nommer(boite, QMessageBox::Yes, QStringLiteral("Oui"));
+    nommer(boite, QMessageBox::No, QStringLiteral("Non"));
     boite.setDefaultButton(QMessageBox::Yes);
     return boite.exec() == QMessageBox::Yes;
 }

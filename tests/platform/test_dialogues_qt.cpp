@@ -21,6 +21,7 @@ struct BoiteVue {
     QString titre;
     QString texte;
     QStringList boutons;
+    bool icones = false; // an icon on any button
     QWidget* parent = nullptr;
     bool modale = false;
 };
@@ -42,8 +43,10 @@ void repondre(BoiteVue& vue, const QString& reponse)
         vue.texte = boite->text();
         vue.parent = boite->parentWidget();
         vue.modale = boite->isModal();
-        for (QAbstractButton* b : boite->buttons())
+        for (QAbstractButton* b : boite->buttons()) {
             vue.boutons.append(b->text());
+            vue.icones = vue.icones || !b->icon().isNull();
+        }
         for (QAbstractButton* b : boite->buttons())
             if (b->text() == reponse)
                 QTest::mouseClick(b, Qt::LeftButton);
@@ -71,6 +74,7 @@ TEST(DialoguesQt, MessagesAvecIconeTitreTexteEtOK)
         EXPECT_EQ(vue.titre, c.titre);
         EXPECT_EQ(vue.texte, c.texte);
         EXPECT_EQ(vue.boutons, QStringList{QStringLiteral("OK")});
+        EXPECT_FALSE(vue.icones);
         EXPECT_TRUE(vue.modale);
     }
 }
