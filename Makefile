@@ -34,5 +34,8 @@ test-sanitize: deps $(BUILD_SAN)/build.ninja
 demo: build
 	scripts/demo $(BUILD)
 
+screenshots: build
+	scripts/captures $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,5 +1,6 @@
 // velorine-maj: the updater of Velorine.
 
+#include "demarrage.h"
 #include "dialogues_console.h"
 #include "etat.h"
 #include "installation.h"
@@ -89,7 +90,5 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    ecrire(stderr, QStringLiteral("velorine-maj : les fenêtres ne sont pas encore disponibles ; "
-                                  "utilisez --unattended --install FICHIER.maj\n"));
-    return 2;
+    return demarrerfenetres(argc, argv, dossierproduit);
 }

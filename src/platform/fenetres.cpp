@@ -1,0 +1,41 @@
+#include "fenetres.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cmath>
+
+namespace velorine {
+namespace {
+
+constexpr double twipsparpouce = 1440.0;
+
+double pointsparpouce()
+{
+    const QScreen* ecran = QGuiApplication::primaryScreen();
+    const double dpi = ecran ? ecran->logicalDotsPerInchY() : 96.0;
+    return dpi > 0 ? dpi : 96.0;
+}
+
+} // namespace
+
+int twips(int longueur)
+{
+    return static_cast<int>(std::lround(longueur * pointsparpouce() / twipsparpouce));
+}
+
+QRect twips(int gauche, int haut, int largeur, int hauteur)
+{
+    return QRect(twips(gauche), twips(haut), twips(largeur), twips(hauteur));
+}
+
+QFont sansserif(double points, bool gras, bool italique)
+{
+    QFont police(QStringLiteral("Sans Serif"));
+    police.setStyleHint(QFont::SansSerif);
+    police.setPointSizeF(points);
+    police.setBold(gras);
+    police.setItalic(italique);
+    return police;
+}
+
+} // namespace velorine

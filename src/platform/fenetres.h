@@ -1,0 +1,26 @@
+#pragma once
+// Shared pieces of the windows: positions and sizes written in twips, and
+// the fonts of the window designs.
+//
+// A twip is 1/1440 inch: 15 twips make one pixel on a 96 dpi screen. The
+// windows keep the twip values of their designs in the code, so that
+// Command1->setGeometry(twips(5640, 3000, 1815, 375)) reads like the design
+// table. The conversion follows the logical dpi of the primary screen, as the
+// point sizes of fonts do.
+
+#include <QFont>
+#include <QRect>
+
+namespace velorine {
+
+// Pixels for a length in twips, rounded to the nearest pixel.
+int twips(int longueur);
+
+// The rectangle left, top, width, height given in twips, in pixels.
+QRect twips(int gauche, int haut, int largeur, int hauteur);
+
+// "MS Sans Serif" of the designs: the desktop's sans-serif font at the given
+// point size.
+QFont sansserif(double points, bool gras = false, bool italique = false);
+
+} // namespace velorine

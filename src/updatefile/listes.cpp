@@ -1,0 +1,199 @@
+#include "listes.h"
+
+#include "echec.h"
+#include "gardien.h"
+#include "nomswindows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QStyle>
+#include <dirent.h>
+
+namespace velorine {
+namespace {
+
+constexpr int roledossier = Qt::UserRole;
+
+// The absolute, clean form of a folder; throws Echec when it cannot be
+// listed.
+QString dossierlisible(const QString& dossier)
+{
+    const QString chemin = QDir::cleanPath(QDir(dossier).absolutePath());
+    DIR* d = ::opendir(QFile::encodeName(chemin).constData());
+    if (!d)
+        throw Echec("dossier illisible : " + chemin.toStdString());
+    ::closedir(d);
+    return chemin;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- drives
+
+ListeLecteurs::ListeLecteurs(SourceLecteurs source, QWidget* parent)
+    : QComboBox(parent), source_(std::move(source))
+{
+    relire();
+    connect(this, &QComboBox::activated, this, [this](int) { emit change(); });
+}
+
+Lecteur ListeLecteurs::lecteur() const
+{
+    const int i = currentIndex();
+    return i >= 0 && i < lecteurs_.size() ? lecteurs_[i] : Lecteur{};
+}
+
+Lecteur ListeLecteurs::lecteurde(const QString& dossier) const
+{
+    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    return i >= 0 ? lecteurs_[i] : Lecteur{};
+}
+
+void ListeLecteurs::montrerlecteurde(const QString& dossier)
+{
+    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    if (i >= 0) {
+        const QSignalBlocker silence(this);
+        setCurrentIndex(static_cast<int>(i));
+    }
+}
+
+void ListeLecteurs::showPopup()
+{
+    relire();
+    QComboBox::showPopup();
+}
+
+void ListeLecteurs::relire()
+{
+    const QString avant = lecteur().racine;
+    QList<Lecteur> lecteurs;
+    gardien([&] { lecteurs = source_(); });
+    if (lecteurs == lecteurs_)
+        return;
+
+    const QSignalBlocker silence(this);
+    lecteurs_ = lecteurs;
+    clear();
+    int garde = -1;
+    for (qsizetype i = 0; i < lecteurs_.size(); ++i) {
+        addItem(lecteurs_[i].libelle);
+        setItemData(static_cast<int>(i), lecteurs_[i].racine, Qt::ToolTipRole);
+        if (lecteurs_[i].racine == avant)
+            garde = static_cast<int>(i);
+    }
+    setCurrentIndex(garde);
+}
+
+// --------------------------------------------------------------- folders
+
+ListeDossiers::ListeDossiers(QWidget* parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setUniformRowHeights(true);
+    setIndentation(10);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* entree, int) {
+        gardien([&] { ignorer([&] { changerdossier(entree->data(0, roledossier).toString()); }); });
+    });
+}
+
+void ListeDossiers::changerdossier(const QString& dossier)
+{
+    const QString chemin = dossierlisible(dossier);
+    const QStringList sousdossiers = QDir(chemin).entryList(
+        QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+
+    const QIcon ouvert = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon ferme = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const auto ajouter = [](QTreeWidgetItem* ligne, const QString& lien, const QIcon& icone) {
+        ligne->setData(0, roledossier, lien);
+        ligne->setIcon(0, icone);
+        return ligne;
+    };
+
+    clear();
+    // The folders from the root down to the one shown, each inside the last,
+    // then the sub-folders of the one shown.
+    const QString racine = QStringLiteral("/");
+    QTreeWidgetItem* courant = ajouter(new QTreeWidgetItem(this, QStringList(racine)), racine, ouvert);
+    QString parcours;
+    for (const QString& partie : chemin.split(u'/', Qt::SkipEmptyParts)) {
+        parcours += u'/' + partie;
+        courant = ajouter(new QTreeWidgetItem(courant, QStringList(partie)), parcours, ouvert);
+    }
+    for (const QString& nom : sousdossiers)
+        ajouter(new QTreeWidgetItem(courant, QStringList(nom)), avecseparateur(chemin) + nom, ferme);
+    expandAll();
+    setCurrentItem(courant);
+    scrollToItem(courant);
+
+    const bool autre = chemin != dossier_;
+    dossier_ = chemin;
+    if (autre)
+        emit change();
+}
+
+QString ListeDossiers::surligne() const
+{
+    const QTreeWidgetItem* entree = currentItem();
+    return entree ? entree->data(0, roledossier).toString() : dossier_;
+}
+
+void ListeDossiers::drawBranches(QPainter*, const QRect&, const QModelIndex&) const
+{
+    // Every level is always open: no expand or collapse marks.
+}
+
+void ListeDossiers::keyPressEvent(QKeyEvent* evenement)
+{
+    if (evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter) {
+        evenement->accept();
+        emit entree();
+        return;
+    }
+    QTreeWidget::keyPressEvent(evenement);
+}
+
+// ----------------------------------------------------------------- files
+
+ListeFichiers::ListeFichiers(const QString& motif, QWidget* parent) : QListWidget(parent), motif_(motif)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { emit clic(); });
+    connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { emit doubleclic(); });
+}
+
+void ListeFichiers::changerdossier(const QString& dossier)
+{
+    const QString chemin = dossierlisible(dossier);
+    // Without QDir::CaseSensitive the pattern ignores letter case.
+    const QStringList fichiers = QDir(chemin).entryList(
+        QStringList(motif_), QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    const QSignalBlocker silence(this);
+    clear();
+    addItems(fichiers);
+    setCurrentRow(-1);
+    dossier_ = chemin;
+}
+
+QString ListeFichiers::fichier() const
+{
+    const QListWidgetItem* entree = currentItem();
+    return entree && entree->isSelected() ? entree->text() : QString();
+}
+
+void ListeFichiers::keyPressEvent(QKeyEvent* evenement)
+{
+    const QListWidgetItem* avant = currentItem();
+    const bool choisi = avant && avant->isSelected();
+    QListWidget::keyPressEvent(evenement);
+    // Moving the selection with the keyboard counts as a click on the file.
+    if (currentItem() && currentItem()->isSelected() && (currentItem() != avant || !choisi))
+        emit clic();
+}
+
+} // namespace velorine
