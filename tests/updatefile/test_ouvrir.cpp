@@ -22,19 +22,6 @@
 #include <ostream>
 #include <unistd.h>
 
-void PrintTo(const QString& texte, std::ostream* sortie)
-{
-    *sortie << '"' << texte.toStdString() << '"';
-}
-
-namespace velorine::test {
-void PrintTo(const Boite& b, std::ostream* sortie)
-{
-    *sortie << "{icône " << static_cast<int>(b.icone) << ", \"" << b.titre.toStdString() << "\", \""
-            << b.texte.toStdString() << "\"}";
-}
-} // namespace velorine::test
-
 namespace velorine {
 namespace {
 
