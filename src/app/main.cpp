@@ -1,5 +1,6 @@
 // velorine-maj: the updater of Velorine.
 
+#include "automatique.h"
 #include "dialogues_console.h"
 #include "etat.h"
 #include "installation.h"
@@ -85,8 +86,7 @@ int main(int argc, char* argv[])
         QCoreApplication app(argc, argv);
         if (!options->fichiermaj.isEmpty())
             return installersansfenetre(*options, dossierproduit);
-        ecrire(stderr, QStringLiteral("velorine-maj : la mise à jour par téléchargement n'est pas encore disponible\n"));
-        return 2;
+        return mettreajoursansfenetre(*options, dossierproduit);
     }
 
     ecrire(stderr, QStringLiteral("velorine-maj : les fenêtres ne sont pas encore disponibles ; "

@@ -1,6 +1,7 @@
 // The transfer engine against real servers on loopback.
 
 #include "dossiers.h"
+#include "impression.h"
 #include "serveurs.h"
 #include "transfert_curl.h"
 
