@@ -36,3 +36,6 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
+
+bench: build
+	bench/run $(BUILD)
