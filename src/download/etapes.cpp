@@ -47,26 +47,28 @@ private:
 
 // Fetches adresse into puits; the window's progress bar follows the bytes.
 // Throws Echec for a failed or cancelled transfer, EchecPuits when the file
-// could not take the bytes.
-void telecharger(Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
+// could not take the bytes. After a cancel the window is closed, and is not
+// touched again.
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
 {
     Transfert& transfert = services.transfert;
-    const auto autre = transfert.progression;
-    transfert.progression = [&](long long recus, long long total) {
-        if (autre)
-            autre(recus, total);
-        fenetre.progression(recus, total);
-    };
-    struct Fin {
+    struct Suivi {
+        Etat& etat;
         Transfert& transfert;
-        std::function<void(long long, long long)> autre;
         HoteEtapes& fenetre;
-        ~Fin()
+        std::function<void(long long, long long)> autre = transfert.progression;
+        ~Suivi()
         {
             transfert.progression = autre;
-            fenetre.finprogression();
+            if (!etat.abandon)
+                fenetre.finprogression();
         }
-    } fin{transfert, autre, fenetre};
+    } suivi{etat, transfert, fenetre};
+    transfert.progression = [&](long long recus, long long total) {
+        if (suivi.autre)
+            suivi.autre(recus, total);
+        fenetre.progression(recus, total);
+    };
     transfert.ouvrirurl(adresse, puits);
 }
 
@@ -101,7 +103,7 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
         phase = 0;
         PuitsCible liste([&] { return etat.fichierliste; });
         try {
-            telecharger(services, fenetre, etat.adresseliste, liste);
+            telecharger(etat, services, fenetre, etat.adresseliste, liste);
         } catch (const EchecPuits&) {
             phase = 1;
             throw;
@@ -229,7 +231,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             const QString nom = rogner(entree(liste, k + 2));
             PuitsCible fichier([&] { return cheminproduit(produit, nom); });
             try {
-                telecharger(services, fenetre, adresse, fichier);
+                telecharger(etat, services, fenetre, adresse, fichier);
             } catch (const EchecPuits&) {
                 phase = 1;
                 throw;

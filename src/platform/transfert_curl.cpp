@@ -126,6 +126,7 @@ struct TransfertCurl::Session {
     static size_t entete(char*, size_t taille, size_t nombre, void* s)
     {
         auto* session = static_cast<Session*>(s);
+        session->dernieractivite = horloge::now();
         // Before the connection is ready, ftp's greeting and login replies
         // come here too: they are not the response yet.
         if (session->prealablevu && !session->entetevue) {
@@ -205,7 +206,9 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     if (!s.easy || !s.multi)
         throw Echec("libcurl indisponible");
 
-    const QByteArray url = adresse.toUtf8();
+    // Spaces are not allowed in an address: they stand for %20, as browsers
+    // take them.
+    const QByteArray url = QString(adresse).replace(u' ', QStringLiteral("%20")).toUtf8();
     const auto delaims = static_cast<long>(delai_) * 1000L;
     CURL* e = s.easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.constData());

@@ -578,6 +578,8 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
     EXPECT_TRUE(faux.dialogues.boites.empty());
     EXPECT_EQ(faux.dialogues.bips, 1);
     EXPECT_EQ(fenetre.dechargements, 1);
+    // The closed window is left alone: its bar saw the list and one file.
+    EXPECT_EQ(fenetre.finsprogression, 2);
     EXPECT_TRUE(etat.abandon);
     EXPECT_EQ(tempo(), avant);
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), contenu(3));

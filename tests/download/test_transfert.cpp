@@ -123,6 +123,17 @@ TEST_F(Moteur, ABodyOfUnknownSizeReportsAnUnknownTotal)
     EXPECT_EQ(etats.back(), 12);
 }
 
+TEST_F(Moteur, SpacesInAnAddressAreEscaped)
+{
+    ecrirefichier(dossier.filePath(QStringLiteral("le fichier.bin")), "avec espace");
+    ServeurHttp serveur(dossier.path());
+    ASSERT_TRUE(serveur.pret());
+    PuitsMemoire puits;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/le fichier.bin")), puits), QString());
+    EXPECT_EQ(puits.contenu, QByteArray("avec espace"));
+    EXPECT_EQ(serveur.journal(), QStringList{"GET /le%20fichier.bin"});
+}
+
 TEST_F(Moteur, RedirectsAreFollowed)
 {
     ServeurHttp serveur(dossier.path());

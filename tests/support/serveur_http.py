@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """A small HTTP server for tests and benchmarks, on 127.0.0.1 only.
 
-It binds a free port and prints "PORT <n>" on its first line of output once
-it accepts connections. It serves the files of --dossier, and these special
-paths:
+It binds a free port (or the one of --port) and prints "PORT <n>" on its
+first line of output once it accepts connections. It serves the files of
+--dossier, and these special paths:
 
   /redirige?vers=PATH     302 to PATH
   /boucle                 302 to itself, for ever
@@ -212,10 +212,11 @@ def main():
     p.add_argument("--journal")
     p.add_argument("--tls", nargs=2, metavar=("CERT", "CLE"))
     p.add_argument("--proxy-auth")
+    p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
 
-    serveur = Serveur(("127.0.0.1", 0), Gestionnaire)
+    serveur = Serveur(("127.0.0.1", ARGS.port), Gestionnaire)
     if ARGS.tls:
         contexte = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         contexte.load_cert_chain(ARGS.tls[0], ARGS.tls[1])
