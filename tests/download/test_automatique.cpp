@@ -70,10 +70,11 @@ protected:
 
     // Runs velorine-maj --product-dir PRODUIT --unattended --auto ARGUMENTS,
     // through the given prefix (such as setpriv) if any.
-    Resultat lancer(const QStringList& arguments = {}, const QStringList& prefixe = {})
+    Resultat lancer(const QStringList& arguments = {}, const QStringList& prefixe = {},
+                    const QString& executable = QStringLiteral(VELORINE_EXE))
     {
         QStringList tout = prefixe;
-        tout << QStringLiteral(VELORINE_EXE) << "--product-dir" << produit << "--unattended" << "--auto" << arguments;
+        tout << executable << "--product-dir" << produit << "--unattended" << "--auto" << arguments;
         QProcess p;
         p.start(tout.takeFirst(), tout);
         Resultat r;
@@ -156,20 +157,26 @@ TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
     liste({" 3", " 4"});
     const QString tempochemin = chemin(QStringLiteral("TEMPO.QZS"));
     QStringList prefixe;
+    QString executable = QStringLiteral(VELORINE_EXE);
     if (::geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
         if (setpriv.isEmpty())
             GTEST_SKIP() << "setpriv is not installed";
         prefixe = QStringList{setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
-        // The unprivileged user may write in the product folder, not the file.
+        // The unprivileged user may write in the product folder, not the
+        // file. It runs a copy of the updater, as the build tree may lie
+        // where it cannot go.
         ASSERT_EQ(::chmod(QFile::encodeName(racine->path()).constData(), 0755), 0);
+        executable = racine->filePath(QStringLiteral("velorine-maj"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VELORINE_EXE), executable));
+        ASSERT_EQ(::chmod(QFile::encodeName(executable).constData(), 0755), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(produit).constData(), 0777), 0);
         ASSERT_EQ(::chmod(QFile::encodeName(tempochemin).constData(), 0644), 0);
     } else {
         ASSERT_EQ(::chmod(QFile::encodeName(tempochemin).constData(), 0444), 0);
     }
     const QByteArray avant = tempo();
-    const Resultat r = lancer({}, prefixe);
+    const Resultat r = lancer({}, prefixe, executable);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), QByteArray("Niveau 3"));
