@@ -39,3 +39,6 @@ screenshots: build
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
+
+bench: build
+	bench/run $(BUILD)

@@ -1,6 +1,7 @@
 // velorine-maj: the updater of Velorine.
 
 #include "demarrage.h"
+#include "automatique.h"
 #include "dialogues_console.h"
 #include "etat.h"
 #include "installation.h"
@@ -86,8 +87,7 @@ int main(int argc, char* argv[])
         QCoreApplication app(argc, argv);
         if (!options->fichiermaj.isEmpty())
             return installersansfenetre(*options, dossierproduit);
-        ecrire(stderr, QStringLiteral("velorine-maj : la mise à jour par téléchargement n'est pas encore disponible\n"));
-        return 2;
+        return mettreajoursansfenetre(*options, dossierproduit);
     }
 
     return demarrerfenetres(argc, argv, dossierproduit);

@@ -41,6 +41,17 @@ public:
     // Carries out the chooser's entry 2: resets abandon and hands control back
     // to the product. Never returns.
     [[noreturn]] virtual void choixannuler() = 0;
+
+    // The bytes of the file being fetched, for a progress bar: recus so far
+    // out of total (-1 when the size is unknown). The steps call it during
+    // each of their fetches, and finprogression() when the fetch has ended,
+    // whatever its outcome. A window without a bar shows nothing.
+    virtual void progression(long long recus, long long total)
+    {
+        (void)recus;
+        (void)total;
+    }
+    virtual void finprogression() {}
 };
 
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre);

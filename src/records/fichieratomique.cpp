@@ -19,6 +19,9 @@ std::string raison(const char* quoi, const QString& chemin)
     return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
 }
 
+// Bytes written between two requests to start writing to the disk.
+constexpr off_t ecritureanticipee = 8 << 20;
+
 mode_t permissionsnouvelles()
 {
     const mode_t masque = ::umask(0);
@@ -74,6 +77,13 @@ void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
 {
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
+    // A long file is sent to the disk as it is written, so that the flush in
+    // valider() has little left to wait for. Only a request: a failure here
+    // shows again, and is reported, when the file is flushed.
+    if (ecrits_ - envoyes_ >= ecritureanticipee) {
+        ::sync_file_range(fd_, envoyes_, ecrits_ - envoyes_, SYNC_FILE_RANGE_WRITE);
+        envoyes_ = ecrits_;
+    }
     while (nombre > 0) {
         const ssize_t w = ::write(fd_, octets, nombre);
         if (w < 0) {
@@ -83,6 +93,7 @@ void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
         }
         octets += w;
         nombre -= static_cast<std::size_t>(w);
+        ecrits_ += w;
     }
 }
 

@@ -42,6 +42,8 @@ private:
     QString cible_;
     QByteArray temporaire_;
     int fd_ = -1;
+    off_t ecrits_ = 0;  // bytes written by ecrire()
+    off_t envoyes_ = 0; // of which the disk was asked to write so many
 };
 
 // Copies source over cible through a FichierAtomique, keeping the source's

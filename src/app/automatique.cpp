@@ -1,0 +1,80 @@
+#include "automatique.h"
+
+#include "dialogues_console.h"
+#include "etapes.h"
+#include "etat.h"
+#include "feuille.h"
+#include "relancer.h"
+#include "services.h"
+#include "transfert_curl.h"
+
+namespace velorine {
+namespace {
+
+// The download window as the steps see it, with nothing on screen: the
+// list box is a list of texts and the file counter is not shown.
+class FeuilleSansFenetre : public HoteEtapes {
+public:
+    FeuilleSansFenetre(Etat& etat, Services& services) : etat_(etat), services_(services) {}
+
+    QStringList List1() const override { return list1_; }
+    void viderList1() override { list1_.clear(); }
+    void ajouterList1(const QString& entree) override { list1_.append(entree); }
+    void Label1(const QString&) override {}
+
+    void couper() override { velorine::couper(services_); }
+
+    // The window's closing: the hang-up question, then the list file goes.
+    void decharger() override
+    {
+        if (dechargee_)
+            return;
+        dechargee_ = true;
+        velorine::couper(services_);
+        fermerfeuille(etat_);
+    }
+
+    [[noreturn]] void choixannuler() override
+    {
+        etat_.abandon = false;
+        relancer(etat_.dossierproduit, services_.coquille);
+    }
+
+private:
+    Etat& etat_;
+    Services& services_;
+    QStringList list1_;
+    bool dechargee_ = false;
+};
+
+} // namespace
+
+int mettreajoursansfenetre(const Options& options, const QString& dossierproduit)
+{
+    Etat etat;
+    etat.dossierproduit = dossierproduit;
+    DialoguesConsole dialogues;
+    BoucleQt boucle;
+    CoquilleSansProduit coquille(dialogues);
+    TransfertCurl transfert(options.delai);
+    NumerotationAbsente numerotation;
+    Services services{dialogues, boucle, coquille, transfert, numerotation};
+    FeuilleSansFenetre feuille(etat, services);
+
+    // As the chooser's choice does before it shows the window.
+    etat.abandon = false;
+    if (!chargerfeuille(etat, services, feuille))
+        return 1;
+
+    // The window's activation.
+    cartesnet(etat, services, feuille);
+    dresseliste(etat, services, feuille);
+    tesparti(etat, services, feuille);
+
+    // Still here: the update failed and was reported. A window left open
+    // (an empty list) is closed as its "Annuler" would close it.
+    feuille.decharger();
+    return 1;
+}
+
+} // namespace velorine

@@ -1,0 +1,275 @@
+#include "etapes.h"
+
+#include "donneesproduit.h"
+#include "echec.h"
+#include "fichieratomique.h"
+#include "nombres.h"
+#include "nomswindows.h"
+#include "texte.h"
+
+#include <functional>
+#include <optional>
+
+namespace velorine {
+namespace {
+
+const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
+
+// Receives a fetched body into a temporary file beside its target, and puts
+// it in the target's place in valider(), once the whole body has arrived: a
+// failed or cancelled fetch leaves the old file as it was and no temporary
+// file behind, and memory stays flat whatever the size.
+//
+// The target is named, and its temporary file created, when the first bytes
+// arrive (or at valider() for an empty body). So a fetch that fails is told
+// as a fetch failure even when the target could not have been written, and a
+// target that cannot be written stops the transfer at its first bytes, as a
+// writing failure (EchecPuits).
+class PuitsCible : public Puits {
+public:
+    explicit PuitsCible(std::function<QString()> cible) : cible_(std::move(cible)) {}
+
+    void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
+
+    void valider() { fichier().valider(); }
+
+private:
+    FichierAtomique& fichier()
+    {
+        if (!fichier_)
+            fichier_.emplace(cible_());
+        return *fichier_;
+    }
+
+    std::function<QString()> cible_;
+    std::optional<FichierAtomique> fichier_;
+};
+
+// Fetches adresse into puits; the window's progress bar follows the bytes.
+// Throws Echec for a failed or cancelled transfer, EchecPuits when the file
+// could not take the bytes. After a cancel the window is closed, and is not
+// touched again.
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
+{
+    Transfert& transfert = services.transfert;
+    struct Suivi {
+        Etat& etat;
+        Transfert& transfert;
+        HoteEtapes& fenetre;
+        std::function<void(long long, long long)> autre = transfert.progression;
+        ~Suivi()
+        {
+            transfert.progression = autre;
+            if (!etat.abandon)
+                fenetre.finprogression();
+        }
+    } suivi{etat, transfert, fenetre};
+    transfert.progression = [&](long long recus, long long total) {
+        if (suivi.autre)
+            suivi.autre(recus, total);
+        fenetre.progression(recus, total);
+    };
+    transfert.ouvrirurl(adresse, puits);
+}
+
+// The path of a file named by the update list: a Windows name under the
+// product folder. A name that would leave the folder, or that names the
+// folder itself, cannot be written.
+QString cheminproduit(const QString& dossierproduit, const QString& nom)
+{
+    const QString chemin = resoudrenom(dossierproduit, nom);
+    if (avecseparateur(chemin) == avecseparateur(dossierproduit))
+        throw Echec("aucun nom de fichier");
+    return chemin;
+}
+
+// Entry i of List1; an entry past the end (a last group of one or two
+// entries) reads as the empty text.
+QString entree(const QStringList& liste, int i)
+{
+    return i < liste.size() ? liste[i] : QString();
+}
+
+} // namespace
+
+void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
+{
+    // The fetch runs with abandon false: the chooser clears it, and a window
+    // whose load failed is never activated. Found true after the fetch, it
+    // is the user's cancel, which has already closed the window (and deleted
+    // the list file): the step then ends without a word and writes nothing.
+    int phase = 0;
+    try {
+        phase = 0;
+        PuitsCible liste([&] { return etat.fichierliste; });
+        try {
+            telecharger(etat, services, fenetre, etat.adresseliste, liste);
+        } catch (const EchecPuits&) {
+            phase = 1;
+            throw;
+        }
+        // The new list replaces the old one whole when it is put in place:
+        // there is no old file to delete first.
+        ignorer([&] { services.boucle.ceder(); });
+        if (etat.abandon)
+            return;
+        phase = 1;
+        liste.valider();
+    } catch (const std::exception&) {
+        if (etat.abandon)
+            return;
+        etat.fente.fermerfichier();
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"),
+                                   phase == 0 ? QStringLiteral("Téléchargement impossible")
+                                              : QStringLiteral("Ecriture sur dique impossible"));
+        etat.abandon = true;
+        fenetre.decharger();
+    }
+}
+
+void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre)
+{
+    if (etat.abandon)
+        return;
+    try {
+        fenetre.viderList1();
+        etat.fente.ouvrirenreg(etat.fichierliste);
+        if (etat.fente.lireenreg(1) != marqueliste)
+            throw Echec("ce n'est pas une liste de mise à jour");
+        std::int16_t n = 0;
+        for (;;) {
+            // Record numbers are 16-bit: records 2 to 32767 hold entries.
+            const int numero = n + 2;
+            if (numero > enreg::numeromax)
+                throw Echec("liste trop longue");
+            const QString texte = etat.fente.lireenreg(numero);
+            if (rogner(texte).isEmpty()) {
+                etat.fente.fermerfichier();
+                return;
+            }
+            fenetre.ajouterList1(texte);
+            n = plusun(n);
+        }
+    } catch (const std::exception&) {
+        etat.fente.fermerfichier();
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Actualisation impossible"),
+                                   QStringLiteral("Pas de fichier téléchargé"));
+        etat.abandon = true;
+        fenetre.decharger();
+    }
+}
+
+void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
+{
+    // 1. An earlier step failed, or the user cancelled.
+    if (etat.abandon)
+        return;
+
+    // 2. An empty list: the window stays open, the user leaves it.
+    if (fenetre.List1().isEmpty()) {
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Erreur"),
+                                   QStringLiteral("Erreur lors de l'ouverture du fichier"));
+        etat.abandon = true;
+        return;
+    }
+
+    // 3. Survey, in ignore mode: how many groups are newer, and the largest
+    // level of the whole list.
+    double v = 0;
+    std::int16_t plusrecents = 0;
+    std::int16_t nouveau = 0;
+    {
+        const QStringList liste = fenetre.List1();
+        const int n = static_cast<int>(liste.size());
+        for (int k = 0; k <= n - 1; k += 3) {
+            ignorer([&] { v = lirenombre(liste[k]); });
+            if (v > etat.versionactuelle)
+                ignorer([&] { plusrecents = plusun(plusrecents); });
+            if (v > nouveau)
+                ignorer([&] { nouveau = entier16(v); });
+        }
+    }
+
+    // 4. Nothing newer.
+    if (plusrecents == 0) {
+        services.dialogues.message(Icone::Information, QStringLiteral("Pas d'actualisation"),
+                                   QStringLiteral("Vous disposez déjà de la dernière version en date."));
+        fenetre.couper();
+        etat.abandon = true;
+        fenetre.choixannuler();
+    }
+
+    // 5.
+    const QString produit = avecseparateur(etat.dossierproduit);
+
+    // 6. Transfer pass, then 7. the new level. Failure mode starts with the
+    // first transfer; before it a failing step is skipped.
+    int phase = 0;
+    bool modeechec = false;
+    const auto etape = [&](auto&& action) {
+        if (modeechec)
+            action();
+        else
+            ignorer(action);
+    };
+    try {
+        const QStringList liste = fenetre.List1();
+        const int n = static_cast<int>(liste.size());
+        std::int16_t numero = 0;
+        for (int k = 0; k <= n - 1; k += 3) {
+            etape([&] { v = lirenombre(liste[k]); });
+            if (!(v > etat.versionactuelle))
+                continue;
+            etape([&] { numero = plusun(numero); });
+            etape([&] {
+                fenetre.Label1(QStringLiteral("Transfert du fichier") + textenombre(numero) + QStringLiteral(" /")
+                               + textenombre(plusrecents));
+            });
+            modeechec = true;
+            phase = 0;
+            const QString adresse = rogner(entree(liste, k + 1));
+            const QString nom = rogner(entree(liste, k + 2));
+            PuitsCible fichier([&] { return cheminproduit(produit, nom); });
+            try {
+                telecharger(etat, services, fenetre, adresse, fichier);
+            } catch (const EchecPuits&) {
+                phase = 1;
+                throw;
+            }
+            // The file replaces its target whole when it is put in place:
+            // there is no old file to delete first.
+            ignorer([&] { services.boucle.ceder(); });
+            // A cancel while files remain: the run stops here, writes
+            // nothing more and records no level.
+            if (etat.abandon)
+                return;
+            phase = 1;
+            fichier.valider();
+        }
+        donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);
+    } catch (const std::exception&) {
+        // The user's cancel ended the fetch: the window is already closed.
+        if (etat.abandon)
+            return;
+        etat.fente.fermerfichier();
+        services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
+                                   phase == 0 ? QStringLiteral("Téléchargement impossible")
+                                              : QStringLiteral("Ecriture sur disque impossible"));
+        etat.abandon = true;
+        fenetre.decharger();
+        return;
+    }
+
+    // 8, 9.
+    if (etat.abandon)
+        return;
+
+    // 10, 11.
+    services.dialogues.message(Icone::Information, QStringLiteral("Actualisation terminée."),
+                               QStringLiteral("Vous disposez maintenant de la version") + textenombre(nouveau));
+    fenetre.couper();
+    etat.abandon = true;
+    fenetre.choixannuler();
+}
+
+} // namespace velorine

@@ -1,0 +1,359 @@
+#include "transfert_curl.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <curl/curl.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/socket.h>
+#include <vector>
+
+namespace velorine {
+namespace {
+
+using horloge = std::chrono::steady_clock;
+
+// How long one turn waits for network activity before the pending events
+// are handled: the longest a click waits during a transfer.
+constexpr int attentems = 10;
+// Progress is delivered at most this often (and once at the end).
+constexpr auto intervalleprogression = std::chrono::milliseconds(100);
+// Bytes libcurl reads at a time: large reads keep a fast local transfer
+// cheap in system calls.
+constexpr long tampon = 512 * 1024;
+constexpr long redirectionsmax = 10;
+
+// The connection states, as the status line numbers them.
+enum : int {
+    recherche = 1,      // looking up the host
+    hotetrouve = 2,     // host address found
+    connexion = 3,      // connecting
+    connecte = 4,       // connected
+    demande = 5,        // sending the request
+    demandeenvoyee = 6, // request sent
+    reponse = 7,        // receiving the response
+    reception = 8,      // receiving the data
+    deconnexion = 9,    // disconnecting
+    deconnecte = 10,    // disconnected
+    erreur = 11,        // communication error
+    termine = 12,       // response complete
+};
+
+void initialiser()
+{
+    static std::once_flag fait;
+    std::call_once(fait, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct LibererEasy {
+    void operator()(CURL* e) const { curl_easy_cleanup(e); }
+};
+struct LibererMulti {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+
+} // namespace
+
+// One fetch. The libcurl callbacks only record what happened here; the
+// fetch loop delivers it.
+struct TransfertCurl::Session {
+    explicit Session(Puits& p) : puits(p) {}
+    ~Session()
+    {
+        if (multi && easy)
+            curl_multi_remove_handle(multi.get(), easy.get());
+    }
+
+    Puits& puits;
+    std::unique_ptr<CURL, LibererEasy> easy;
+    std::unique_ptr<CURLM, LibererMulti> multi; // declared last: cleaned first
+    char erreurcurl[CURL_ERROR_SIZE] = {};
+
+    std::vector<int> etatsenattente;
+    int plushaut = 0;    // highest state recorded
+    int dernieretat = 0; // highest state delivered
+    bool prealablevu = false;
+    bool entetevue = false;
+    bool corpsvu = false;
+
+    long long recus = 0;
+    long long total = -1;
+    long long recuslivres = -1;
+    long long totallivre = -2;
+    horloge::time_point derniereprogression{};
+
+    bool annule = false;
+    bool delaidepasse = false;
+    horloge::time_point dernieractivite = horloge::now();
+
+    bool puitsenechec = false;
+    std::string raisonpuits;
+
+    void signaler(int etat)
+    {
+        etatsenattente.push_back(etat);
+        if (etat > plushaut)
+            plushaut = etat;
+        dernieractivite = horloge::now();
+    }
+
+    // libcurl callbacks: they never throw and never run code of the caller,
+    // apart from the sink.
+    static int debutrecherche(void*, void*, void* s)
+    {
+        static_cast<Session*>(s)->signaler(recherche);
+        return 0;
+    }
+    static curl_socket_t ouvrirsocket(void* s, curlsocktype, curl_sockaddr* adresse)
+    {
+        static_cast<Session*>(s)->signaler(hotetrouve);
+        return ::socket(adresse->family, adresse->socktype | SOCK_CLOEXEC, adresse->protocol);
+    }
+    static int optionssocket(void* s, curl_socket_t, curlsocktype)
+    {
+        static_cast<Session*>(s)->signaler(connexion);
+        return CURL_SOCKOPT_OK;
+    }
+    static int prealable(void* s, char*, char*, int, int)
+    {
+        auto* session = static_cast<Session*>(s);
+        session->prealablevu = true;
+        session->signaler(connecte);
+        session->signaler(demande);
+        return CURL_PREREQFUNC_OK;
+    }
+    static size_t entete(char*, size_t taille, size_t nombre, void* s)
+    {
+        auto* session = static_cast<Session*>(s);
+        session->dernieractivite = horloge::now();
+        // Before the connection is ready, ftp's greeting and login replies
+        // come here too: they are not the response yet.
+        if (session->prealablevu && !session->entetevue) {
+            session->entetevue = true;
+            session->signaler(demandeenvoyee);
+            session->signaler(reponse);
+        }
+        return taille * nombre;
+    }
+    static size_t ecrire(char* octets, size_t taille, size_t nombre, void* s)
+    {
+        auto* session = static_cast<Session*>(s);
+        const size_t n = taille * nombre;
+        if (session->annule || session->delaidepasse)
+            return CURL_WRITEFUNC_ERROR;
+        if (!session->corpsvu) {
+            session->corpsvu = true;
+            session->signaler(reception);
+        }
+        try {
+            session->puits.ecrire(octets, n);
+        } catch (const std::exception& e) {
+            session->puitsenechec = true;
+            session->raisonpuits = e.what();
+            return CURL_WRITEFUNC_ERROR;
+        } catch (...) {
+            session->puitsenechec = true;
+            session->raisonpuits = "échec du puits";
+            return CURL_WRITEFUNC_ERROR;
+        }
+        return n;
+    }
+    static int progres(void* s, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t)
+    {
+        auto* session = static_cast<Session*>(s);
+        if (dlnow != session->recus) {
+            session->recus = dlnow;
+            session->dernieractivite = horloge::now();
+        }
+        (void)dltotal;
+        return session->annule || session->delaidepasse ? 1 : 0;
+    }
+};
+
+TransfertCurl::TransfertCurl(int delai) : delai_(delai)
+{
+    initialiser();
+}
+
+TransfertCurl::~TransfertCurl() = default;
+
+void TransfertCurl::definirdelai(int secondes)
+{
+    delai_ = secondes > 0 ? secondes : 1;
+}
+
+void TransfertCurl::annuler()
+{
+    if (encours_)
+        encours_->annule = true;
+}
+
+void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
+{
+    if (encours_)
+        throw Echec("un transfert est déjà en cours");
+
+    Session s(puits);
+    encours_ = &s;
+    struct Fin {
+        Session*& encours;
+        ~Fin() { encours = nullptr; }
+    } fin{encours_};
+
+    s.easy.reset(curl_easy_init());
+    s.multi.reset(curl_multi_init());
+    if (!s.easy || !s.multi)
+        throw Echec("libcurl indisponible");
+
+    // Spaces are not allowed in an address: they stand for %20, as browsers
+    // take them.
+    const QByteArray url = QString(adresse).replace(u' ', QStringLiteral("%20")).toUtf8();
+    const auto delaims = static_cast<long>(delai_) * 1000L;
+    CURL* e = s.easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, url.constData());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, redirectionsmax);
+    curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(e, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, delaims);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, tampon);
+    curl_easy_setopt(e, CURLOPT_USERAGENT, "velorine-maj/" VELORINE_VERSION);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.erreurcurl);
+
+    curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &Session::debutrecherche);
+    curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, &s);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETFUNCTION, &Session::ouvrirsocket);
+    curl_easy_setopt(e, CURLOPT_OPENSOCKETDATA, &s);
+    curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &Session::optionssocket);
+    curl_easy_setopt(e, CURLOPT_SOCKOPTDATA, &s);
+    curl_easy_setopt(e, CURLOPT_PREREQFUNCTION, &Session::prealable);
+    curl_easy_setopt(e, CURLOPT_PREREQDATA, &s);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Session::entete);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, &s);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Session::ecrire);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &s);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &Session::progres);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, &s);
+
+    if (curl_multi_add_handle(s.multi.get(), e) != CURLM_OK)
+        throw Echec("libcurl indisponible");
+
+    const auto delai = std::chrono::seconds(delai_);
+
+    // Delivers the states reached and the progress, in order, on this
+    // thread. Only states beyond the last one delivered are shown: the data
+    // connection of ftp and the hops of a redirect look the host up again.
+    const auto livrer = [&](bool final) {
+        for (const int etat : s.etatsenattente) {
+            if (s.annule)
+                break;
+            if (etat <= s.dernieretat)
+                continue;
+            s.dernieretat = etat;
+            if (etatchange)
+                etatchange(etat);
+        }
+        s.etatsenattente.clear();
+
+        curl_off_t total = -1;
+        if (curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total) == CURLE_OK)
+            s.total = total;
+        const auto maintenant = horloge::now();
+        if (!s.annule && progression && s.corpsvu
+            && (s.recus != s.recuslivres || s.total != s.totallivre)
+            && (final || maintenant - s.derniereprogression >= intervalleprogression)) {
+            s.recuslivres = s.recus;
+            s.totallivre = s.total;
+            s.derniereprogression = maintenant;
+            progression(s.recus, s.total);
+        }
+    };
+
+    CURLcode resultat = CURLE_OK;
+    bool fini = false;
+    while (!fini) {
+        int actifs = 0;
+        if (curl_multi_perform(s.multi.get(), &actifs) != CURLM_OK)
+            throw Echec("libcurl: échec du transfert");
+
+        // The request is on its way once libcurl has timed the start of the
+        // transfer.
+        curl_off_t pretransfert = 0;
+        if (s.plushaut >= connecte && s.plushaut < demandeenvoyee
+            && curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfert) == CURLE_OK
+            && pretransfert > 0)
+            s.signaler(demandeenvoyee);
+
+        int restants = 0;
+        while (CURLMsg* message = curl_multi_info_read(s.multi.get(), &restants)) {
+            if (message->msg == CURLMSG_DONE) {
+                resultat = message->data.result;
+                fini = true;
+            }
+        }
+        if (fini)
+            break;
+
+        livrer(false);
+        if (s.annule)
+            break;
+        if (horloge::now() - s.dernieractivite >= delai) {
+            s.delaidepasse = true;
+            break;
+        }
+
+        if (curl_multi_poll(s.multi.get(), nullptr, 0, attentems, nullptr) != CURLM_OK)
+            throw Echec("libcurl: échec de l'attente");
+        // The user's clicks, repaints and close requests; annuler() may run
+        // here.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (s.annule)
+            break;
+    }
+
+    if (s.annule)
+        throw Echec("annulé");
+
+    if (fini && resultat == CURLE_OK && !s.puitsenechec) {
+        long code = 0;
+        const char* protocole = nullptr;
+        curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(e, CURLINFO_SCHEME, &protocole);
+        const bool http = protocole && QByteArray(protocole).toLower().startsWith("http");
+        if (http && code >= 400) {
+            resultat = CURLE_HTTP_RETURNED_ERROR;
+        } else {
+            livrer(true);
+            s.signaler(deconnexion);
+            livrer(true);
+            curl_multi_remove_handle(s.multi.get(), e);
+            s.multi.reset(); // closes the connections
+            s.signaler(deconnecte);
+            s.signaler(termine);
+            livrer(true);
+            return;
+        }
+    }
+
+    // A failure: the connection is closed before the error is told.
+    curl_multi_remove_handle(s.multi.get(), e);
+    s.multi.reset();
+    s.etatsenattente.clear();
+    s.signaler(erreur);
+    livrer(true);
+    if (s.puitsenechec)
+        throw EchecPuits(s.raisonpuits);
+    if (s.delaidepasse)
+        throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
+    std::string raison = curl_easy_strerror(resultat);
+    if (s.erreurcurl[0] != '\0')
+        raison += std::string(": ") + s.erreurcurl;
+    throw Echec(raison);
+}
+
+} // namespace velorine

@@ -1,0 +1,53 @@
+#pragma once
+// The transfer engine on libcurl.
+//
+// ouvrirurl() drives one libcurl transfer while the Qt event loop keeps
+// running: between two turns of the transfer it waits at most a few
+// milliseconds for network activity, then handles the pending events, so
+// that clicks, repaints and close requests are served mid-transfer. The
+// state changes and the progress are delivered on the calling (user
+// interface) thread, never from inside a libcurl callback.
+//
+// Addresses: http, https, ftp and file. Certificates are verified against the
+// system's store; redirects are followed (at most 10, never to a local file);
+// proxies come from http_proxy, https_proxy and no_proxy, with any
+// authentication scheme the proxy asks for. An HTTP status of 400 or more, an
+// FTP error and a body shorter than announced fail the fetch, so an error
+// page never reaches the sink.
+//
+// The time-out is a no-progress time-out: a transfer fails when, for that
+// many seconds, no byte has arrived and no new state was reached. A slow but
+// moving transfer never fails for its length.
+
+#include "transfert.h"
+
+namespace velorine {
+
+class TransfertCurl : public Transfert {
+public:
+    // delai: seconds without progress after which a transfer fails (also the
+    // connection time-out).
+    explicit TransfertCurl(int delai = 60);
+    ~TransfertCurl() override;
+    TransfertCurl(const TransfertCurl&) = delete;
+    TransfertCurl& operator=(const TransfertCurl&) = delete;
+
+    void definirdelai(int secondes);
+    int delai() const { return delai_; }
+
+    // Throws Echec("annulé") after annuler(), Echec when a fetch is already
+    // in progress (a fetch started from an event handled during another).
+    void ouvrirurl(const QString& adresse, Puits& puits) override;
+
+    // Safe from any event handler run during ouvrirurl(): the transfer is
+    // stopped at the next turn, its connection closed, and no further state
+    // or progress of that fetch is delivered.
+    void annuler() override;
+
+private:
+    struct Session;
+    int delai_;
+    Session* encours_ = nullptr;
+};
+
+} // namespace velorine

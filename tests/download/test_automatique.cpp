@@ -1,0 +1,187 @@
+// The unattended automatic update (--unattended --auto), end to end: the
+// real executable against a loopback HTTP server and a real product folder.
+
+#include "dossiers.h"
+#include "impression.h"
+#include "serveurs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velorine::test;
+
+namespace {
+
+struct Resultat {
+    int code = -1;
+    QString erreurs; // standard error
+};
+
+class SansFenetre : public ::testing::Test {
+protected:
+    void SetUp() override { preparer(); }
+
+    // A fresh product folder and web folder, and a server for them.
+    void preparer()
+    {
+        serveur.reset();
+        racine = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(racine->isValid());
+        produit = racine->filePath(QStringLiteral("produit"));
+        web = racine->filePath(QStringLiteral("web"));
+        ASSERT_TRUE(QDir().mkpath(produit));
+        ASSERT_TRUE(QDir().mkpath(web));
+        serveur = std::make_unique<ServeurHttp>(web);
+        ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+        niveau(QStringLiteral(" 2"));
+        adresseliste(serveur->url(QStringLiteral("/LISTE.MAJ")));
+        for (int n : {3, 4, 5})
+            ecrirefichier(web + QStringLiteral("/f%1.dat").arg(n), "Niveau " + QByteArray::number(n));
+    }
+
+    QString chemin(const QString& nom) const { return produit + u'/' + nom; }
+    void niveau(const QString& texte)
+    {
+        QStringList enregs(24);
+        enregs[23] = texte;
+        ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+    }
+    void adresseliste(const QString& adresse)
+    {
+        ecrirefichier(chemin(QStringLiteral("PARANET.LST")), fichierenregistrements({"", "", "", "", "", "", adresse}));
+    }
+    void liste(const QStringList& niveaux)
+    {
+        QStringList enregs{QStringLiteral("MAJQZ7INTERNET")};
+        for (const QString& n : niveaux)
+            enregs << n << serveur->url(QStringLiteral("/f%1.dat").arg(n.trimmed()))
+                   << QStringLiteral("LECON%1.DAT").arg(n.trimmed());
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    }
+    QByteArray tempo() const { return lirefichier(chemin(QStringLiteral("TEMPO.QZS"))); }
+
+    // Runs velorine-maj --product-dir PRODUIT --unattended --auto ARGUMENTS,
+    // through the given prefix (such as setpriv) if any.
+    Resultat lancer(const QStringList& arguments = {}, const QStringList& prefixe = {},
+                    const QString& executable = QStringLiteral(VELORINE_EXE))
+    {
+        QStringList tout = prefixe;
+        tout << executable << "--product-dir" << produit << "--unattended" << "--auto" << arguments;
+        QProcess p;
+        p.start(tout.takeFirst(), tout);
+        Resultat r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.erreurs = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    std::unique_ptr<QTemporaryDir> racine;
+    QString produit;
+    QString web;
+    std::unique_ptr<ServeurHttp> serveur;
+};
+
+TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
+{
+    liste({" 3", " 5", " 4"});
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 5\n"));
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON5.DAT"))), QByteArray("Niveau 5"));
+    EXPECT_EQ(tempo().mid(23 * 128, 4), QByteArray("\x02\x00 5", 4));
+    // The run ends as the window's run does, without closing the window.
+    EXPECT_TRUE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
+}
+
+TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
+{
+    liste({" 1", " 2"});
+    const QByteArray avant = tempo();
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Pas d'actualisation: Vous disposez déjà de la dernière version en date.\n"));
+    EXPECT_EQ(tempo(), avant);
+}
+
+TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
+{
+    struct Cas {
+        QString nom;
+        std::function<void()> preparer;
+        QStringList arguments;
+        QString ligne;
+    };
+    const std::vector<Cas> cas{
+        {"fichier absent", [&] { liste({" 3"}); QFile::remove(web + "/f3.dat"); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        {"liste absente", [] {}, {}, "Ouverture impossible: Téléchargement impossible\n"},
+        {"liste vide", [&] { liste({}); }, {}, "Erreur: Erreur lors de l'ouverture du fichier\n"},
+        {"pas une liste", [&] { ecrirefichier(web + "/LISTE.MAJ", "<html>Not here</html>"); }, {},
+         "Actualisation impossible: Pas de fichier téléchargé\n"},
+        {"serveur muet", [&] { adresseliste(serveur->url("/muet")); }, {"--timeout", "1"},
+         "Ouverture impossible: Téléchargement impossible\n"},
+        {"paramètres illisibles", [&] { QFile::remove(chemin("PARANET.LST")); QDir().mkpath(chemin("PARANET.LST")); }, {},
+         "Lecture impossible: Lecture imposible sur le disque.\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom.toStdString());
+        preparer();
+        c.preparer();
+        const QByteArray avant = tempo();
+        const Resultat r = lancer(c.arguments);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(tempo(), avant);
+        EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
+    }
+}
+
+// A settings file the user may not write: every file is written, then the
+// level cannot be recorded. The updater runs as an unprivileged user, so
+// that the permission really applies.
+TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
+{
+    liste({" 3", " 4"});
+    const QString tempochemin = chemin(QStringLiteral("TEMPO.QZS"));
+    QStringList prefixe;
+    QString executable = QStringLiteral(VELORINE_EXE);
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "setpriv is not installed";
+        prefixe = QStringList{setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+        // The unprivileged user may write in the product folder, not the
+        // file. It runs a copy of the updater, as the build tree may lie
+        // where it cannot go.
+        ASSERT_EQ(::chmod(QFile::encodeName(racine->path()).constData(), 0755), 0);
+        executable = racine->filePath(QStringLiteral("velorine-maj"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VELORINE_EXE), executable));
+        ASSERT_EQ(::chmod(QFile::encodeName(executable).constData(), 0755), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(produit).constData(), 0777), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(tempochemin).constData(), 0644), 0);
+    } else {
+        ASSERT_EQ(::chmod(QFile::encodeName(tempochemin).constData(), 0444), 0);
+    }
+    const QByteArray avant = tempo();
+    const Resultat r = lancer({}, prefixe, executable);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), QByteArray("Niveau 3"));
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), QByteArray("Niveau 4"));
+    EXPECT_EQ(tempo(), avant);
+}
+
+} // namespace
