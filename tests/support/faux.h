@@ -7,6 +7,7 @@
 #include "numerotation.h"
 #include "services.h"
 #include "transfert.h"
+#include "impression.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,19 +15,6 @@
 #include <ostream>
 #include <functional>
 #include <vector>
-
-// Readable QStrings in GoogleTest's messages.
-inline void PrintTo(const QString& texte, std::ostream* sortie)
-{
-    *sortie << '"' << texte.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& textes, std::ostream* sortie)
-{
-    *sortie << '{';
-    for (const QString& t : textes)
-        *sortie << " \"" << t.toStdString() << '"';
-    *sortie << " }";
-}
 
 namespace velorine::test {
 
