@@ -77,13 +77,7 @@ void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
 {
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
-    // A long file is sent to the disk as it is written, so that the flush in
-    // valider() has little left to wait for. Only a request: a failure here
-    // shows again, and is reported, when the file is flushed.
-    if (ecrits_ - envoyes_ >= ecritureanticipee) {
-        ::sync_file_range(fd_, envoyes_, ecrits_ - envoyes_, SYNC_FILE_RANGE_WRITE);
-        envoyes_ = ecrits_;
-    }
+    anticiper();
     while (nombre > 0) {
         const ssize_t w = ::write(fd_, octets, nombre);
         if (w < 0) {
@@ -97,6 +91,17 @@ void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
     }
 }
 
+void FichierAtomique::anticiper()
+{
+    // A long file is sent to the disk as it is written, so that the flush in
+    // valider() has little left to wait for. Only a request: a failure here
+    // shows again, and is reported, when the file is flushed.
+    if (ecrits_ - envoyes_ >= ecritureanticipee) {
+        ::sync_file_range(fd_, envoyes_, ecrits_ - envoyes_, SYNC_FILE_RANGE_WRITE);
+        envoyes_ = ecrits_;
+    }
+}
+
 void FichierAtomique::copierdepuis(int source)
 {
     if (fd_ < 0)
@@ -104,11 +109,14 @@ void FichierAtomique::copierdepuis(int source)
     // The kernel copies without a trip through user space where it can.
     off_t position = 0;
     for (;;) {
-        const ssize_t n = ::copy_file_range(source, &position, fd_, nullptr, 1 << 30, 0);
+        anticiper();
+        const ssize_t n = ::copy_file_range(source, &position, fd_, nullptr, ecritureanticipee, 0);
         if (n == 0)
             return;
-        if (n > 0)
+        if (n > 0) {
+            ecrits_ += n;
             continue;
+        }
         if (errno == EINTR)
             continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)

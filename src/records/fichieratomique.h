@@ -38,6 +38,7 @@ public:
 
 private:
     void nommer();
+    void anticiper();
 
     QString cible_;
     QByteArray temporaire_;
