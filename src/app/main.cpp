@@ -6,6 +6,14 @@
 #include "ligne_commande.h"
 #include "services.h"
 
+#ifdef VELORINE_TELECHARGEMENT
+#include "boucle.h"
+#include "coquille.h"
+#include "demarrage_choix.h"
+#include "dialup.h"
+#include <QApplication>
+#endif
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
@@ -88,6 +96,22 @@ int main(int argc, char* argv[])
         ecrire(stderr, QStringLiteral("velorine-maj : la mise à jour par téléchargement n'est pas encore disponible\n"));
         return 2;
     }
+
+#ifdef VELORINE_TELECHARGEMENT
+    if (options->choix) {
+        QApplication app(argc, argv);
+        Etat etat;
+        etat.dossierproduit = dossierproduit;
+        DialoguesConsole dialogues;
+        BoucleQt boucle;
+        CoquillePosix coquille;
+        SansTransfert transfert;
+        const auto numerotation = numerotationsysteme();
+        Services services{dialogues, boucle, coquille, transfert, *numerotation};
+        montrerchoix(etat, services, {});
+        return 0;
+    }
+#endif
 
     ecrire(stderr, QStringLiteral("velorine-maj : les fenêtres ne sont pas encore disponibles ; "
                                   "utilisez --unattended --install FICHIER.maj\n"));

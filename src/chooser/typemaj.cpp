@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <algorithm>
 
 // The entries' pointer is in the library's resources.
 static void chargerpointeur()
@@ -77,6 +78,12 @@ typemaj::typemaj(Etat& etat, Services& services, QWidget* parent)
     label2_->setWordWrap(true);
     couleurtexte(label2_, gris);
     placer(label2_, 240, 120, 5895, 615);
+    // The question stands on one line. A desktop font wider than the design's
+    // widens the label to the right, within the window, rather than pushing
+    // the question mark onto a line the label has no room for.
+    const int uneligne = label2_->fontMetrics().horizontalAdvance(label2_->text()) + 2;
+    if (uneligne > label2_->width())
+        label2_->resize(std::min(uneligne, width() - label2_->x()), label2_->height());
 
     const QCursor main = pointeurmain();
     for (int i = 0; i < 3; ++i) {

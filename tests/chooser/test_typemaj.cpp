@@ -90,7 +90,13 @@ TEST_F(TypeMaj, Dessin)
     const QLabel* titre = choix.findChild<QLabel*>(QStringLiteral("Label2"));
     ASSERT_NE(titre, nullptr);
     EXPECT_EQ(titre->text(), QStringLiteral("Quelle procédure de mise à jour ?"));
-    EXPECT_EQ(titre->geometry(), QRect(twips(240), twips(120), twips(5895), twips(615)));
+    // As designed, or wider when the desktop's font needs it for one line.
+    EXPECT_EQ(titre->pos(), QPoint(twips(240), twips(120)));
+    EXPECT_EQ(titre->height(), twips(615));
+    EXPECT_GE(titre->width(), twips(5895));
+    EXPECT_LE(titre->geometry().right(), choix.width());
+    EXPECT_TRUE(titre->width() == twips(5895)
+                || titre->width() == titre->fontMetrics().horizontalAdvance(titre->text()) + 2);
     EXPECT_EQ(titre->palette().color(QPalette::WindowText), QColor(64, 64, 64));
     EXPECT_FALSE(titre->autoFillBackground());
     EXPECT_EQ(titre->font().pointSizeF(), 18);
