@@ -10,6 +10,7 @@
 #include "sansicone.h"
 
 #include <QCursor>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -213,9 +214,15 @@ bool typemaj::eventFilter(QObject* objet, QEvent* evenement)
     }
 }
 
-void typemaj::reject()
+void typemaj::keyPressEvent(QKeyEvent* evenement)
 {
-    // No key closes the chooser: it has no cancel button, only the entries.
+    // Escape does not close the chooser: it has no cancel button, only the
+    // entries. Its close box does close it.
+    if (evenement->key() == Qt::Key_Escape) {
+        evenement->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evenement);
 }
 
 } // namespace velorine

@@ -44,7 +44,7 @@ public:
 protected:
     void showEvent(QShowEvent* evenement) override;
     bool eventFilter(QObject* objet, QEvent* evenement) override;
-    void reject() override;
+    void keyPressEvent(QKeyEvent* evenement) override;
 
 private:
     void Form_Load();

@@ -330,9 +330,12 @@ TEST_F(TypeMaj, TelechargementPuisRetourAuChoix)
     EXPECT_EQ(choix.findChildren<feuilleFTP*>().size(), 1);
 }
 
-TEST_F(TypeMaj, EchapNeFermePasLeChoix)
+TEST_F(TypeMaj, EchapNeFermePasLeChoixSaCaseDeFermetureLeFerme)
 {
     montrer();
     QTest::keyClick(&choix, Qt::Key_Escape);
     EXPECT_TRUE(choix.isVisible());
+    EXPECT_TRUE(choix.close());
+    EXPECT_FALSE(choix.isVisible());
+    EXPECT_TRUE(faux.coquille.demarres.isEmpty());
 }

@@ -491,3 +491,14 @@ TEST_F(FeuilleFTP, ChoixAnnulerRelanceLeProduit)
     EXPECT_EQ(faux.coquille.demarres, QStringList{chemin("VELORINE.EXE")});
     EXPECT_EQ(faux.coquille.terminaisons, 1);
 }
+
+TEST_F(FeuilleFTP, DossierQuiFinitDejaParUnSeparateur)
+{
+    etat.dossierproduit = dossier.path() + u'/';
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    fenetre.montrer();
+    EXPECT_EQ(etat.fichierliste, dossier.path() + QStringLiteral("/LISTE.MAJ"));
+    EXPECT_EQ(etat.fichiertempo, dossier.path() + QStringLiteral("/TEMPO.QZS"));
+    EXPECT_EQ(etat.versionactuelle, 5);
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+}
