@@ -1,12 +1,17 @@
 #include "automatique.h"
 
 #include "dialogues_console.h"
+#include "dialup.h"
 #include "etapes.h"
 #include "etat.h"
 #include "feuille.h"
+#include "installation.h"
 #include "relancer.h"
 #include "services.h"
 #include "transfert_curl.h"
+
+#include <QFileInfo>
+#include <memory>
 
 namespace velorine {
 namespace {
@@ -47,18 +52,37 @@ private:
     bool dechargee_ = false;
 };
 
+// The services of an unattended run.
+struct ServicesSansFenetre {
+    explicit ServicesSansFenetre(const Options& options)
+        : coquille(dialogues), transfert(options.delai), numerotation(numerotationsysteme())
+    {
+    }
+    DialoguesConsole dialogues;
+    BoucleQt boucle;
+    CoquilleSansProduit coquille;
+    TransfertCurl transfert;
+    std::unique_ptr<Numerotation> numerotation;
+    Services services{dialogues, boucle, coquille, transfert, *numerotation};
+};
+
 } // namespace
+
+int installersansfenetre(const Options& options, const QString& dossierproduit)
+{
+    Etat etat;
+    etat.dossierproduit = dossierproduit;
+    ServicesSansFenetre s(options);
+    installer(etat, s.services, options.fichiermaj, QFileInfo(options.fichiermaj).absolutePath());
+    return s.dialogues.erreurmontree() ? 1 : 0;
+}
 
 int mettreajoursansfenetre(const Options& options, const QString& dossierproduit)
 {
     Etat etat;
     etat.dossierproduit = dossierproduit;
-    DialoguesConsole dialogues;
-    BoucleQt boucle;
-    CoquilleSansProduit coquille(dialogues);
-    TransfertCurl transfert(options.delai);
-    NumerotationAbsente numerotation;
-    Services services{dialogues, boucle, coquille, transfert, numerotation};
+    ServicesSansFenetre s(options);
+    Services& services = s.services;
     FeuilleSansFenetre feuille(etat, services);
 
     // As the chooser's choice does before it shows the window.

@@ -1,35 +1,33 @@
 #include "demarrage.h"
 
 #include "dialogues_qt.h"
+#include "dialup.h"
 #include "maj.h"
 #include "ouvrir.h"
+#include "transfert_curl.h"
+#include "typemaj.h"
 
 #include <QApplication>
 #include <QTimer>
 
 namespace velorine {
-namespace {
 
-// No transfer engine is wired into the windowed start yet: every fetch fails.
-class TransfertIndisponible : public Transfert {
-public:
-    void ouvrirurl(const QString&, Puits&) override { throw Echec("aucun transfert possible"); }
-    void annuler() override {}
-};
-
-} // namespace
-
-int executerfenetres(Etat& etat, Services& services, SourceLecteurs lecteurs)
+int executerfenetres(Etat& etat, Services& services, bool choix, SourceLecteurs lecteurs)
 {
+    // One instance of each window for the whole process.
     MAJ fond;
     ouvrir dialogue(etat, services, std::move(lecteurs), &fond);
+    typemaj choixmethode(etat, services, &fond);
+    choixmethode.montrerouvrir = [&] { dialogue.exec(); };
+    QDialog& premiere = choix ? static_cast<QDialog&>(choixmethode) : static_cast<QDialog&>(dialogue);
+
     // The load of MAJ runs from the event loop, which it leaves running
     // behind it when the dialog closes.
-    QTimer::singleShot(0, &fond, [&] { fond.charger(dialogue); });
+    QTimer::singleShot(0, &fond, [&] { fond.charger(premiere); });
     return QApplication::exec();
 }
 
-int demarrerfenetres(int& argc, char** argv, const QString& dossierproduit)
+int demarrerfenetres(int& argc, char** argv, const Options& options, const QString& dossierproduit)
 {
     QApplication application(argc, argv);
     Etat etat;
@@ -37,10 +35,10 @@ int demarrerfenetres(int& argc, char** argv, const QString& dossierproduit)
     DialoguesQt dialogues;
     BoucleQt boucle;
     CoquillePosix coquille;
-    TransfertIndisponible transfert;
-    NumerotationAbsente numerotation;
-    Services services{dialogues, boucle, coquille, transfert, numerotation};
-    return executerfenetres(etat, services);
+    TransfertCurl transfert(options.delai);
+    const auto numerotation = numerotationsysteme();
+    Services services{dialogues, boucle, coquille, transfert, *numerotation};
+    return executerfenetres(etat, services, options.choix);
 }
 
 } // namespace velorine

@@ -1,12 +1,8 @@
 // velorine-maj: the updater of Velorine.
 
-#include "demarrage.h"
 #include "automatique.h"
-#include "dialogues_console.h"
-#include "etat.h"
-#include "installation.h"
+#include "demarrage.h"
 #include "ligne_commande.h"
-#include "services.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,28 +27,6 @@ void ecrire(std::FILE* sortie, const QString& texte)
 {
     const QByteArray octets = texte.toUtf8();
     std::fwrite(octets.constData(), 1, static_cast<std::size_t>(octets.size()), sortie);
-}
-
-// A transfer engine for the runs that fetch nothing.
-class SansTransfert : public Transfert {
-public:
-    void ouvrirurl(const QString&, Puits&) override { throw Echec("aucun transfert possible"); }
-    void annuler() override {}
-};
-
-int installersansfenetre(const Options& options, const QString& dossierproduit)
-{
-    Etat etat;
-    etat.dossierproduit = dossierproduit;
-    DialoguesConsole dialogues;
-    BoucleQt boucle;
-    CoquilleSansProduit coquille(dialogues);
-    SansTransfert transfert;
-    NumerotationAbsente numerotation;
-    Services services{dialogues, boucle, coquille, transfert, numerotation};
-
-    installer(etat, services, options.fichiermaj, QFileInfo(options.fichiermaj).absolutePath());
-    return dialogues.erreurmontree() ? 1 : 0;
 }
 
 } // namespace
@@ -90,5 +64,5 @@ int main(int argc, char* argv[])
         return mettreajoursansfenetre(*options, dossierproduit);
     }
 
-    return demarrerfenetres(argc, argv, dossierproduit);
+    return demarrerfenetres(argc, argv, *options, dossierproduit);
 }

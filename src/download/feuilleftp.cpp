@@ -1,0 +1,263 @@
+#include "feuilleftp.h"
+
+#include "echec.h"
+#include "feuille.h"
+#include "gardien.h"
+#include "fenetres.h"
+#include "relancer.h"
+#include "sansicone.h"
+#include "texteetat.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+
+// The pictures of the window are in the library's resources.
+static void chargerimages()
+{
+    Q_INIT_RESOURCE(feuilleftp);
+}
+
+namespace velorine {
+namespace {
+
+const QColor fond(247, 247, 225);
+
+// Position and size in twips, as the design gives them.
+void placer(QWidget* controle, int gauche, int haut, int largeur, int hauteur)
+{
+    controle->setGeometry(twips(gauche), twips(haut), twips(largeur), twips(hauteur));
+}
+
+void couleurs(QWidget* controle, const QColor& texte, const QColor* arriereplan = nullptr)
+{
+    QPalette p = controle->palette();
+    p.setColor(QPalette::WindowText, texte);
+    if (arriereplan) {
+        p.setColor(QPalette::Window, *arriereplan);
+        controle->setAutoFillBackground(true);
+    }
+    controle->setPalette(p);
+}
+
+const QString textelabet = QStringLiteral("Télécharger un fichier");
+
+} // namespace
+
+feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
+    : QDialog(parent), etat_(etat), services_(services)
+{
+    chargerimages();
+    setObjectName(QStringLiteral("feuilleFTP"));
+    setWindowTitle(QStringLiteral("Mise à jour automatique"));
+    setWindowIcon(sansicone());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(twips(7305), twips(2535));
+    QPalette p = palette();
+    p.setColor(QPalette::Window, fond);
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    image1_ = new QLabel(this);
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setPixmap(QPixmap(QStringLiteral(":/feuilleFTP/globe.png")));
+    placer(image1_, 360, 240, 480, 480);
+
+    // Drawn after the globe, so the computer lies over it.
+    image2_ = new QLabel(this);
+    image2_->setObjectName(QStringLiteral("Image2"));
+    image2_->setPixmap(QPixmap(QStringLiteral(":/feuilleFTP/ordinateur.png")));
+    placer(image2_, 600, 480, 480, 480);
+
+    labet_ = new QLabel(textelabet, this);
+    labet_->setObjectName(QStringLiteral("Labet"));
+    labet_->setFont(sansserif(9.75));
+    labet_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    couleurs(labet_, Qt::black, &fond);
+    placer(labet_, 1440, 360, 5535, 315);
+
+    label1_ = new QLabel(this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setFont(sansserif(13.5));
+    label1_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    couleurs(label1_, Qt::black);
+    placer(label1_, 360, 1200, 6855, 495);
+
+    // A thin band between the file counter and the button, for the progress
+    // of the current transfer.
+    progression_ = new QProgressBar(this);
+    progression_->setObjectName(QStringLiteral("progression"));
+    progression_->setTextVisible(false);
+    progression_->setGeometry(twips(360), twips(1740), twips(6855), 6);
+    progression_->hide();
+
+    command2_ = new QPushButton(QStringLiteral("Annuler"), this);
+    command2_->setObjectName(QStringLiteral("Command2"));
+    command2_->setFont(sansserif(8.25));
+    command2_->setAutoDefault(false);
+    placer(command2_, 2880, 1920, 1215, 375);
+    connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+    list1_ = new QListWidget(this);
+    list1_->setObjectName(QStringLiteral("List1"));
+    placer(list1_, 4560, 0, 1335, 840);
+    list1_->hide();
+}
+
+feuilleFTP::~feuilleFTP()
+{
+    if (charge_)
+        services_.transfert.etatchange = etatchangeavant_;
+}
+
+void feuilleFTP::montrer()
+{
+    // Load. A freshly loaded window shows its design.
+    charge_ = true;
+    dechargement_ = false;
+    activee_ = false;
+    labet_->setText(textelabet);
+    label1_->clear();
+    list1_->clear();
+    progression_->hide();
+    etatchangeavant_ = services_.transfert.etatchange;
+    services_.transfert.etatchange = [this](int etat) { Inet1_StateChanged(etat); };
+
+    bool lu = false;
+    gardien([&] { lu = chargerfeuille(etat_, services_, *this); });
+    if (!lu || !charge_) {
+        decharger(); // already done by the load's failure block
+        return;
+    }
+    exec();
+}
+
+void feuilleFTP::showEvent(QShowEvent* evenement)
+{
+    QDialog::showEvent(evenement);
+    // Activation: once the window is on screen, from the event loop.
+    QMetaObject::invokeMethod(this, [this] { Form_Activate(); }, Qt::QueuedConnection);
+}
+
+void feuilleFTP::Form_Activate()
+{
+    if (!charge_ || dechargement_ || activee_)
+        return;
+    activee_ = true;
+    etapesencours_ = true;
+    gardien([&] {
+        labet_->setText(QStringLiteral("Téléchargement du fichier"));
+        cartesnet(etat_, services_, *this);
+        dresseliste(etat_, services_, *this);
+        tesparti(etat_, services_, *this);
+    });
+    etapesencours_ = false;
+}
+
+void feuilleFTP::Command2_Click()
+{
+    gardien([&] {
+        etat_.fente.fermerfichier();
+        etat_.abandon = true;
+        ignorer([&] { services_.transfert.annuler(); });
+        ignorer([&] { services_.boucle.ceder(); });
+        ignorer([&] { services_.dialogues.bip(); });
+        decharger();
+    });
+}
+
+void feuilleFTP::reject()
+{
+    // Escape is the cancel button's key.
+    Command2_Click();
+}
+
+void feuilleFTP::closeEvent(QCloseEvent* evenement)
+{
+    // A close from the title bar. While a step runs, the update is abandoned
+    // as by "Annuler" (without the beep), so that no step goes on with the
+    // window gone; then the window unloads like any other closing.
+    gardien([&] {
+        if (etapesencours_ && !dechargement_) {
+            etat_.fente.fermerfichier();
+            etat_.abandon = true;
+            ignorer([&] { services_.transfert.annuler(); });
+        }
+        decharger();
+    });
+    evenement->accept();
+}
+
+void feuilleFTP::decharger()
+{
+    if (!charge_ || dechargement_)
+        return;
+    dechargement_ = true;
+    Form_QueryUnload();
+    Form_Unload();
+    services_.transfert.etatchange = etatchangeavant_;
+    etatchangeavant_ = nullptr;
+    charge_ = false;
+    // Hidden now; the modal show returns when the handler that called us
+    // (a step, the cancel) has returned to its event loop.
+    if (isVisible())
+        done(QDialog::Rejected);
+}
+
+void feuilleFTP::Form_QueryUnload()
+{
+    gardien([&] { couper(); });
+}
+
+void feuilleFTP::Form_Unload()
+{
+    gardien([&] { fermerfeuille(etat_); });
+}
+
+void feuilleFTP::Inet1_StateChanged(int etat)
+{
+    gardien([&] {
+        if (const auto texte = texteetat(etat))
+            labet_->setText(*texte);
+    });
+}
+
+QStringList feuilleFTP::List1() const
+{
+    QStringList entrees;
+    for (int i = 0; i < list1_->count(); ++i)
+        entrees.append(list1_->item(i)->text());
+    return entrees;
+}
+
+void feuilleFTP::viderList1()
+{
+    list1_->clear();
+}
+
+void feuilleFTP::ajouterList1(const QString& entree)
+{
+    list1_->addItem(entree);
+}
+
+void feuilleFTP::Label1(const QString& texte)
+{
+    label1_->setText(texte);
+}
+
+void feuilleFTP::couper()
+{
+    velorine::couper(services_);
+}
+
+void feuilleFTP::choixannuler()
+{
+    // The chooser's entry 2: a fresh choice, then back to the product.
+    etat_.abandon = false;
+    relancer(etat_.dossierproduit, services_.coquille);
+}
+
+} // namespace velorine

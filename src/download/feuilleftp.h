@@ -1,0 +1,90 @@
+#pragma once
+// The download window feuilleFTP: hosts the automatic update by download.
+//
+// Showing it (montrer, the chooser's entry 0) loads it: the paths, the
+// update-list address and the current level are read; a failure there is
+// reported once and the window unloads without ever being visible. Loaded,
+// it is shown modally, and the first time it is on screen it runs the three
+// steps cartesnet, dresseliste and tesparti, in this order and each of them
+// whatever the previous one did. Those steps keep the event loop running, so
+// "Annuler", the transfer's state changes and a close from the title bar are
+// handled in the middle of a step.
+//
+// Unloading (decharger) always offers the hang-up (couper, as the window is
+// about to close) and deletes the list file (as it closes), then hides the
+// window; the modal show returns once the handler that runs the steps has
+// unwound. The object itself lives on, owned by its parent, and is loaded
+// afresh on the next show.
+
+#include "etapes.h"
+#include "etat.h"
+#include "services.h"
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace velorine {
+
+class feuilleFTP : public QDialog, public HoteEtapes {
+    Q_OBJECT
+
+public:
+    feuilleFTP(Etat& etat, Services& services, QWidget* parent = nullptr);
+    ~feuilleFTP() override;
+
+    // Loads the window and, when the load succeeded, shows it modally until
+    // it is unloaded.
+    void montrer();
+
+    // What the steps see of the window.
+    QStringList List1() const override;
+    void viderList1() override;
+    void ajouterList1(const QString& entree) override;
+    void Label1(const QString& texte) override;
+    void couper() override;
+    void decharger() override;
+    [[noreturn]] void choixannuler() override;
+
+    // The status line follows the transfer's state changes while the window
+    // is loaded.
+    void Inet1_StateChanged(int etat);
+
+    // "Annuler": abandons the update at any moment.
+    void Command2_Click();
+
+    bool charge() const { return charge_; }
+
+protected:
+    void showEvent(QShowEvent* evenement) override;
+    void closeEvent(QCloseEvent* evenement) override;
+    void reject() override;
+
+private:
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    Etat& etat_;
+    Services& services_;
+
+    QLabel* image1_;
+    QLabel* image2_;
+    QLabel* labet_;
+    QLabel* label1_;
+    QPushButton* command2_;
+    QListWidget* list1_;
+    QProgressBar* progression_;
+
+    bool charge_ = false;       // loaded: from the start of Load to the end of the unload
+    bool dechargement_ = false; // the unload has begun
+    bool activee_ = false;      // the steps have been started since the load
+    bool etapesencours_ = false;
+    std::function<void(int)> etatchangeavant_; // restored at the unload
+};
+
+} // namespace velorine

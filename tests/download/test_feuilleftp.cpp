@@ -1,0 +1,504 @@
+// The download window feuilleFTP with real widgets: its design, its load and
+// the load's failure, the three steps in order, "Annuler" during a step, the
+// closings, the dial-up question and the status line.
+
+#include "dossiers.h"
+#include "etapes_factices.h"
+#include "faux.h"
+#include "feuilleftp.h"
+#include "fenetres.h"
+#include "texteetat.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace velorine;
+using namespace velorine::test;
+
+namespace {
+
+const Boite lectureimpossible{Icone::Erreur, QStringLiteral("Lecture impossible"),
+                              QStringLiteral("Lecture imposible sur le disque.")};
+const Boite fermerconnexion{Icone::Question, QStringLiteral("Navigation terminée"),
+                            QStringLiteral("Voulez-vous fermer la connexion ?")};
+
+// A transfer that waits, with the event loop running, until it is cancelled.
+class TransfertEnAttente : public Transfert {
+public:
+    void ouvrirurl(const QString& adresse, Puits&) override
+    {
+        adresses.append(adresse);
+        if (etatchange)
+            etatchange(1);
+        boucle_.exec();
+        throw Echec("transfert annulé");
+    }
+    void annuler() override
+    {
+        ++annulations;
+        boucle_.quit();
+    }
+    QStringList adresses;
+    int annulations = 0;
+
+private:
+    QEventLoop boucle_;
+};
+
+class PuitsNul : public Puits {
+public:
+    void ecrire(const char*, std::size_t) override {}
+};
+
+// Counts the times a widget was shown.
+class Apparitions : public QObject {
+public:
+    explicit Apparitions(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show)
+            ++nombre;
+        return false;
+    }
+    int nombre = 0;
+};
+
+class FeuilleFTP : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        etapesfactices().reinitialiser();
+        etat.dossierproduit = dossier.path();
+        QStringList paranet(6, QStringLiteral("x"));
+        paranet.append(QStringLiteral(" http://127.0.0.1:9/LISTE.MAJ "));
+        ecrirefichier(chemin("PARANET.LST"), fichierenregistrements(paranet));
+        QStringList tempo(23, QString());
+        tempo.append(QStringLiteral(" 5"));
+        ecrirefichier(chemin("TEMPO.QZS"), fichierenregistrements(tempo));
+        ecrirefichier(chemin("LISTE.MAJ"), "ancienne liste");
+    }
+    void TearDown() override { etapesfactices().reinitialiser(); }
+
+    QString chemin(const QString& nom) const { return QDir(dossier.path()).filePath(nom); }
+    template <class T>
+    T* controle(const char* nom) const
+    {
+        return fenetre.findChild<T*>(QString::fromLatin1(nom));
+    }
+    QString labet() const { return controle<QLabel>("Labet")->text(); }
+    int questions() const
+    {
+        return static_cast<int>(std::count(faux.dialogues.boites.begin(), faux.dialogues.boites.end(), fermerconnexion));
+    }
+
+    QTemporaryDir dossier;
+    Etat etat;
+    Faux faux;
+    Services services = faux.services();
+    feuilleFTP fenetre{etat, services};
+};
+
+struct Placement {
+    const char* nom;
+    int gauche, haut, largeur, hauteur;
+};
+
+} // namespace
+
+TEST(TexteEtat, ChaqueEtatASonTexte)
+{
+    const std::pair<int, const char16_t*> cas[] = {
+        {0, u""},
+        {1, u"Recherche de l'hôte"},
+        {2, u"L'hôte a été trouvé"},
+        {3, u"Connexion en cours avec le serveur"},
+        {4, u"Connexion établie"},
+        {5, u"Demande de données"},
+        {6, u"Demande acceptée"},
+        {7, u"Réponse du serveur"},
+        {8, u"Réception des données"},
+        {9, u"Déconnexion du serveur"},
+        {10, u"Transfert terminé"},
+        {11, u"Erreur de transmission"},
+        {12, u"Transfert terminé"},
+    };
+    for (const auto& [etat, texte] : cas) {
+        ASSERT_TRUE(texteetat(etat).has_value()) << etat;
+        EXPECT_EQ(*texteetat(etat), QString::fromUtf16(texte)) << etat;
+    }
+    for (int autre : {-1, 13, -32768, 32767})
+        EXPECT_FALSE(texteetat(autre).has_value()) << autre;
+}
+
+TEST_F(FeuilleFTP, LaLigneDEtatSuitLesEtatsDuTransfert)
+{
+    fenetre.Label1(QStringLiteral("Transfert du fichier 1 / 2"));
+    for (int etat = 0; etat <= 12; ++etat) {
+        fenetre.Inet1_StateChanged(etat);
+        EXPECT_EQ(labet(), *texteetat(etat)) << etat;
+    }
+    fenetre.Inet1_StateChanged(11);
+    fenetre.Inet1_StateChanged(-1);
+    EXPECT_EQ(labet(), QStringLiteral("Erreur de transmission"));
+    fenetre.Inet1_StateChanged(13);
+    EXPECT_EQ(labet(), QStringLiteral("Erreur de transmission"));
+    fenetre.Inet1_StateChanged(10);
+    fenetre.Inet1_StateChanged(12);
+    EXPECT_EQ(labet(), QStringLiteral("Transfert terminé"));
+    fenetre.Inet1_StateChanged(0);
+    EXPECT_EQ(labet(), QString());
+    // The file counter never follows the states; nothing else happened.
+    EXPECT_EQ(controle<QLabel>("Label1")->text(), QStringLiteral("Transfert du fichier 1 / 2"));
+    EXPECT_TRUE(faux.dialogues.boites.empty());
+    EXPECT_FALSE(etat.abandon);
+    EXPECT_EQ(faux.transfertabsent.annulations, 0);
+}
+
+TEST_F(FeuilleFTP, Dessin)
+{
+    EXPECT_EQ(fenetre.objectName(), QStringLiteral("feuilleFTP"));
+    EXPECT_EQ(fenetre.windowTitle(), QStringLiteral("Mise à jour automatique"));
+    EXPECT_EQ(fenetre.size(), QSize(twips(7305), twips(2535)));
+    EXPECT_EQ(fenetre.palette().color(QPalette::Window), QColor(247, 247, 225));
+    const QImage icone = fenetre.windowIcon().pixmap(16, 16).toImage();
+    ASSERT_FALSE(icone.isNull());
+    for (int y = 0; y < icone.height(); ++y)
+        for (int x = 0; x < icone.width(); ++x)
+            ASSERT_EQ(qAlpha(icone.pixel(x, y)), 0);
+
+    const Placement placements[] = {
+        {"Image1", 360, 240, 480, 480},  {"Image2", 600, 480, 480, 480},  {"Labet", 1440, 360, 5535, 315},
+        {"Label1", 360, 1200, 6855, 495}, {"Command2", 2880, 1920, 1215, 375}, {"List1", 4560, 0, 1335, 840},
+    };
+    for (const Placement& p : placements) {
+        const QWidget* w = fenetre.findChild<QWidget*>(QString::fromLatin1(p.nom));
+        ASSERT_NE(w, nullptr) << p.nom;
+        EXPECT_EQ(w->geometry(), QRect(twips(p.gauche), twips(p.haut), twips(p.largeur), twips(p.hauteur))) << p.nom;
+    }
+    for (const char* image : {"Image1", "Image2"}) {
+        const QPixmap pm = controle<QLabel>(image)->pixmap();
+        EXPECT_EQ(pm.size(), QSize(32, 32)) << image;
+    }
+    // The computer lies over the globe.
+    EXPECT_GT(fenetre.children().indexOf(controle<QLabel>("Image2")), fenetre.children().indexOf(controle<QLabel>("Image1")));
+
+    const QLabel* l = controle<QLabel>("Labet");
+    EXPECT_EQ(l->text(), QStringLiteral("Télécharger un fichier"));
+    EXPECT_TRUE(l->autoFillBackground());
+    EXPECT_EQ(l->palette().color(QPalette::Window), QColor(247, 247, 225));
+    EXPECT_EQ(l->font().pointSizeF(), 9.75);
+    EXPECT_TRUE(l->alignment() & Qt::AlignLeft);
+
+    const QLabel* c = controle<QLabel>("Label1");
+    EXPECT_EQ(c->text(), QString());
+    EXPECT_EQ(c->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_FALSE(c->autoFillBackground());
+    EXPECT_TRUE(c->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(c->font().pointSizeF(), 13.5);
+
+    EXPECT_EQ(controle<QPushButton>("Command2")->text(), QStringLiteral("Annuler"));
+    EXPECT_TRUE(controle<QListWidget>("List1")->isHidden());
+    const QProgressBar* barre = controle<QProgressBar>("progression");
+    ASSERT_NE(barre, nullptr);
+    EXPECT_TRUE(barre->isHidden());
+    // In the band between the file counter and the button.
+    EXPECT_GE(barre->geometry().top(), c->geometry().bottom());
+    EXPECT_LT(barre->geometry().bottom(), controle<QPushButton>("Command2")->geometry().top());
+}
+
+TEST_F(FeuilleFTP, LectureImpossibleSignaleeUneFoisEtFenetreJamaisMontree)
+{
+    QFile::remove(chemin("PARANET.LST"));
+    ASSERT_TRUE(QDir(dossier.path()).mkdir("PARANET.LST")); // cannot be opened
+    faux.numerotation.connectee = true;
+    faux.dialogues.reponses = {false};
+    Apparitions apparitions(&fenetre);
+
+    fenetre.montrer();
+
+    EXPECT_EQ(faux.dialogues.boites, (std::vector<Boite>{lectureimpossible, fermerconnexion}));
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+    EXPECT_EQ(apparitions.nombre, 0);
+    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_FALSE(fenetre.charge());
+    EXPECT_TRUE(etapesfactices().appels.isEmpty());
+    EXPECT_FALSE(etat.fente.ouverte());
+    EXPECT_EQ(etat.fichierliste, chemin("LISTE.MAJ"));
+    EXPECT_EQ(etat.fichiertempo, chemin("TEMPO.QZS"));
+}
+
+TEST_F(FeuilleFTP, NiveauHorsLimitesEstUneLectureImpossible)
+{
+    QStringList tempo(23, QString());
+    tempo.append(QStringLiteral("99999"));
+    ecrirefichier(chemin("TEMPO.QZS"), fichierenregistrements(tempo));
+    etat.versionactuelle = 3;
+    fenetre.montrer();
+    EXPECT_EQ(faux.dialogues.boites, std::vector<Boite>{lectureimpossible});
+    EXPECT_EQ(etat.adresseliste, QStringLiteral(" http://127.0.0.1:9/LISTE.MAJ ")); // read before the failure
+    EXPECT_EQ(etat.versionactuelle, 3);
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(etat.fente.ouverte());
+}
+
+TEST_F(FeuilleFTP, ChargementPuisLesTroisEtapesDansLOrdre)
+{
+    QString labetpendantcartesnet;
+    bool visiblependantcartesnet = false;
+    int cessionsavantetapes = -1;
+    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes&) {
+        labetpendantcartesnet = labet();
+        visiblependantcartesnet = fenetre.isVisible();
+        cessionsavantetapes = faux.boucle.cessions;
+    };
+    etapesfactices().dresseliste = [&](Etat&, Services&, HoteEtapes& f) {
+        f.viderList1();
+        for (const char* e : {" 6", "http://127.0.0.1:9/A.DAT", "A.DAT"})
+            f.ajouterList1(QString::fromLatin1(e));
+    };
+    QStringList listevue;
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) {
+        listevue = f.List1();
+        f.Label1(QStringLiteral("Transfert du fichier 1 / 1"));
+        f.decharger(); // as a step does after a failure
+    };
+
+    fenetre.montrer();
+
+    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(labetpendantcartesnet, QStringLiteral("Téléchargement du fichier"));
+    EXPECT_TRUE(visiblependantcartesnet);
+    EXPECT_EQ(cessionsavantetapes, 1); // the load's yield, between the two readings
+    EXPECT_EQ(listevue, QStringList({" 6", "http://127.0.0.1:9/A.DAT", "A.DAT"}));
+    EXPECT_EQ(etat.adresseliste, QStringLiteral(" http://127.0.0.1:9/LISTE.MAJ "));
+    EXPECT_EQ(etat.versionactuelle, 5);
+    EXPECT_EQ(etat.fichierliste, chemin("LISTE.MAJ"));
+    EXPECT_EQ(etat.fichiertempo, chemin("TEMPO.QZS"));
+    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+    EXPECT_TRUE(faux.dialogues.boites.empty()); // not connected: no question
+}
+
+TEST_F(FeuilleFTP, LesEtapesSuiventMemeApresUnEchecEtLaFenetreSeFermeUneFois)
+{
+    faux.numerotation.connectee = true;
+    faux.dialogues.reponses = {false, false, false};
+    int dechargees = 0;
+    etapesfactices().cartesnet = [&](Etat& e, Services& s, HoteEtapes& f) {
+        s.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"), QStringLiteral("Téléchargement impossible"));
+        e.abandon = true;
+        f.decharger();
+        ++dechargees;
+    };
+    etapesfactices().dresseliste = [&](Etat& e, Services&, HoteEtapes& f) {
+        EXPECT_TRUE(e.abandon);
+        f.decharger(); // a second unload changes nothing
+    };
+
+    fenetre.montrer();
+
+    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(dechargees, 1);
+    EXPECT_EQ(questions(), 1);
+    EXPECT_FALSE(fenetre.isVisible());
+}
+
+TEST_F(FeuilleFTP, AnnulerPendantUnTransfert)
+{
+    TransfertEnAttente transfert;
+    faux.transfert = &transfert;
+    Services avecattente = faux.services();
+    feuilleFTP f(etat, avecattente);
+    faux.numerotation.connectee = true;
+    faux.dialogues.reponses = {true};
+    Apparitions apparitions(&f);
+
+    bool revenu = false;
+    etapesfactices().cartesnet = [&](Etat& e, Services& s, HoteEtapes&) {
+        // The fetch of the list, holding the list file open meanwhile.
+        e.fente.ouvrirenreg(e.fichierliste);
+        QTimer::singleShot(0, &f, [&] {
+            EXPECT_EQ(f.findChild<QLabel*>("Labet")->text(), QStringLiteral("Recherche de l'hôte"));
+            QTest::mouseClick(f.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        });
+        PuitsNul puits;
+        EXPECT_THROW(s.transfert.ouvrirurl(e.adresseliste, puits), Echec);
+        revenu = true;
+        EXPECT_FALSE(e.fente.ouverte()); // the cancel closed the slot
+        EXPECT_TRUE(e.abandon);
+    };
+
+    f.montrer();
+
+    EXPECT_TRUE(revenu);
+    EXPECT_EQ(transfert.adresses, QStringList{" http://127.0.0.1:9/LISTE.MAJ "});
+    EXPECT_EQ(transfert.annulations, 1);
+    EXPECT_EQ(faux.dialogues.bips, 1);
+    EXPECT_EQ(faux.boucle.cessions, 2); // the load's yield, the cancel's yield
+    EXPECT_EQ(faux.dialogues.boites, std::vector<Boite>{fermerconnexion});
+    EXPECT_EQ(faux.numerotation.raccrochages, 1);
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(apparitions.nombre, 1);
+    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    // The transfer's states no longer reach the unloaded window.
+    EXPECT_FALSE(transfert.etatchange);
+}
+
+TEST_F(FeuilleFTP, AnnulerSansFichierNiTransfertBipeEtFerme)
+{
+    faux.boucle.declencheur = 2; // the first yield inside a step
+    faux.boucle.action = [&] { QTest::mouseClick(controle<QPushButton>("Command2"), Qt::LeftButton); };
+    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+
+    fenetre.montrer();
+
+    EXPECT_EQ(faux.dialogues.bips, 1);
+    EXPECT_EQ(faux.transfertabsent.annulations, 1);
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+    EXPECT_TRUE(faux.dialogues.boites.empty());
+}
+
+TEST_F(FeuilleFTP, EchapEstAnnuler)
+{
+    faux.boucle.declencheur = 2;
+    faux.boucle.action = [&] { QTest::keyClick(&fenetre, Qt::Key_Escape); };
+    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    fenetre.montrer();
+    EXPECT_EQ(faux.dialogues.bips, 1);
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(fenetre.isVisible());
+}
+
+TEST_F(FeuilleFTP, FermerParLaBarreDeTitrePendantUneEtape)
+{
+    faux.numerotation.connectee = true;
+    faux.boucle.declencheur = 2;
+    faux.boucle.action = [&] { fenetre.close(); };
+    bool encorecharge = true;
+    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) {
+        s.boucle.ceder();
+        encorecharge = fenetre.charge();
+    };
+
+    fenetre.montrer();
+
+    EXPECT_FALSE(encorecharge);
+    EXPECT_TRUE(etat.abandon); // the update does not go on behind a closed window
+    EXPECT_EQ(faux.transfertabsent.annulations, 1);
+    EXPECT_EQ(faux.dialogues.bips, 0);
+    EXPECT_EQ(questions(), 1);
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+}
+
+TEST_F(FeuilleFTP, ChaqueAffichageRechargeLaFenetre)
+{
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) {
+        f.ajouterList1(QStringLiteral("entrée"));
+        f.Label1(QStringLiteral("Transfert du fichier 1 / 1"));
+        f.decharger();
+    };
+    fenetre.montrer();
+    EXPECT_EQ(labet(), QStringLiteral("Téléchargement du fichier"));
+
+    QString labetauchargement;
+    QStringList listeauchargement{"?"};
+    QString label1auchargement{"?"};
+    etapesfactices().reinitialiser();
+    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes& f) {
+        listeauchargement = f.List1();
+        label1auchargement = controle<QLabel>("Label1")->text();
+    };
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    ecrirefichier(chemin("LISTE.MAJ"), "encore");
+    fenetre.montrer();
+    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_TRUE(listeauchargement.isEmpty());
+    EXPECT_EQ(label1auchargement, QString());
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+}
+
+TEST_F(FeuilleFTP, LesEtatsDuTransfertArriventPendantLesEtapes)
+{
+    std::vector<QString> vus;
+    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) {
+        for (int e : {1, 4, 99, 12}) {
+            s.transfert.etatchange(e);
+            vus.push_back(labet());
+        }
+    };
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    bool avant = false;
+    faux.transfertabsent.etatchange = [&](int) { avant = true; };
+    fenetre.montrer();
+    EXPECT_EQ(vus, (std::vector<QString>{QStringLiteral("Recherche de l'hôte"), QStringLiteral("Connexion établie"),
+                                         QStringLiteral("Connexion établie"), QStringLiteral("Transfert terminé")}));
+    EXPECT_FALSE(avant);
+    // Unloaded, the window gives the transfer's states back.
+    faux.transfertabsent.etatchange(3);
+    EXPECT_TRUE(avant);
+    EXPECT_EQ(labet(), QStringLiteral("Transfert terminé"));
+}
+
+TEST_F(FeuilleFTP, QuestionDeLaConnexion)
+{
+    struct Cas {
+        bool connectee;
+        std::deque<bool> reponses;
+        int questions;
+        int raccrochages;
+    };
+    const Cas cas[] = {
+        {false, {}, 0, 0},
+        {true, {true}, 1, 1},
+        {true, {false}, 1, 0},
+    };
+    for (const Cas& c : cas) {
+        Faux f;
+        f.numerotation.connectee = c.connectee;
+        f.dialogues.reponses = c.reponses;
+        Services s = f.services();
+        feuilleFTP w(etat, s);
+        w.couper();
+        EXPECT_EQ(static_cast<int>(f.dialogues.boites.size()), c.questions);
+        for (const Boite& b : f.dialogues.boites)
+            EXPECT_EQ(b, fermerconnexion);
+        EXPECT_EQ(f.numerotation.raccrochages, c.raccrochages);
+    }
+}
+
+TEST_F(FeuilleFTP, ChoixAnnulerRelanceLeProduit)
+{
+    etat.abandon = true;
+    EXPECT_THROW(fenetre.choixannuler(), FinProcessus);
+    EXPECT_FALSE(etat.abandon);
+    EXPECT_EQ(faux.coquille.demarres, QStringList{chemin("VELORINE.EXE")});
+    EXPECT_EQ(faux.coquille.terminaisons, 1);
+}
+
+TEST_F(FeuilleFTP, DossierQuiFinitDejaParUnSeparateur)
+{
+    etat.dossierproduit = dossier.path() + u'/';
+    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    fenetre.montrer();
+    EXPECT_EQ(etat.fichierliste, dossier.path() + QStringLiteral("/LISTE.MAJ"));
+    EXPECT_EQ(etat.fichiertempo, dossier.path() + QStringLiteral("/TEMPO.QZS"));
+    EXPECT_EQ(etat.versionactuelle, 5);
+    EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
+}
