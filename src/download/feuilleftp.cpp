@@ -1,5 +1,7 @@
 #include "feuilleftp.h"
 
+#include <algorithm>
+
 #include "echec.h"
 #include "feuille.h"
 #include "gardien.h"
@@ -111,6 +113,25 @@ feuilleFTP::~feuilleFTP()
 {
     if (charge_)
         services_.transfert.etatchange = etatchangeavant_;
+}
+
+// The bar of the current file's bytes, in the band between the file counter
+// and "Annuler": in thousandths of the announced size, or moving to and fro
+// when the size is unknown.
+void feuilleFTP::progression(long long recus, long long total)
+{
+    if (total > 0) {
+        progression_->setRange(0, 1000);
+        progression_->setValue(static_cast<int>(std::min(recus, total) * 1000 / total));
+    } else {
+        progression_->setRange(0, 0);
+    }
+    progression_->show();
+}
+
+void feuilleFTP::finprogression()
+{
+    progression_->hide();
 }
 
 void feuilleFTP::montrer()

@@ -49,6 +49,8 @@ public:
     void couper() override;
     void decharger() override;
     [[noreturn]] void choixannuler() override;
+    void progression(long long recus, long long total) override;
+    void finprogression() override;
 
     // The status line follows the transfer's state changes while the window
     // is loaded.

@@ -30,7 +30,10 @@ QRect twips(int gauche, int haut, int largeur, int hauteur)
 
 QFont sansserif(double points, bool gras, bool italique)
 {
-    QFont police(QStringLiteral("Sans Serif"));
+    // Liberation Sans has the widths of Arial, close to those the designs
+    // were laid out with; without it, the desktop's own sans-serif font.
+    QFont police(QStringLiteral("Liberation Sans"));
+    police.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Sans Serif")});
     police.setStyleHint(QFont::SansSerif);
     police.setPointSizeF(points);
     police.setBold(gras);

@@ -19,8 +19,8 @@ int twips(int longueur);
 // The rectangle left, top, width, height given in twips, in pixels.
 QRect twips(int gauche, int haut, int largeur, int hauteur);
 
-// "MS Sans Serif" of the designs: the desktop's sans-serif font at the given
-// point size.
+// "MS Sans Serif" of the designs: a sans-serif font of the same widths
+// (Liberation Sans, else the desktop's sans-serif font) at the given point size.
 QFont sansserif(double points, bool gras = false, bool italique = false);
 
 } // namespace velorine

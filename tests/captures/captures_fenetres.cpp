@@ -83,6 +83,7 @@ int main(int argc, char** argv)
     etapesfactices().tesparti = [&](Etat&, Services& s, HoteEtapes& f) {
         f.Label1(QStringLiteral("Transfert du fichier 2 / 3"));
         s.transfert.etatchange(8);
+        f.progression(2'400'000, 4'000'000);
         ok = enregistrer(choix.feuille(), sortie.filePath("feuilleFTP-transfert.png")) && ok;
         f.decharger();
     };

@@ -164,6 +164,31 @@ TEST_F(FeuilleFTP, LaLigneDEtatSuitLesEtatsDuTransfert)
     EXPECT_EQ(faux.transfertabsent.annulations, 0);
 }
 
+TEST_F(FeuilleFTP, LaBarreSuitLesOctetsDuFichierCourant)
+{
+    auto* barre = controle<QProgressBar>("progression");
+    EXPECT_TRUE(barre->isHidden());
+    const std::tuple<long long, long long, int, int> cas[] = {
+        {0, 3'000'000'000LL, 1000, 0},                 // larger than an int
+        {1'500'000'000LL, 3'000'000'000LL, 1000, 500},
+        {3'000'000'000LL, 3'000'000'000LL, 1000, 1000},
+        {7, 0, 0, -1},                                 // no size announced
+        {7, -1, 0, -1},
+    };
+    for (const auto& [recus, total, maximum, valeur] : cas) {
+        fenetre.progression(recus, total);
+        EXPECT_FALSE(barre->isHidden());
+        EXPECT_EQ(barre->maximum(), maximum) << recus << " / " << total;
+        if (valeur >= 0)
+            EXPECT_EQ(barre->value(), valeur) << recus << " / " << total;
+    }
+    fenetre.finprogression();
+    EXPECT_TRUE(barre->isHidden());
+    // The bar is an addition: the controls of the design stay where they are.
+    EXPECT_EQ(controle<QLabel>("Label1")->geometry(), twips(360, 1200, 6855, 495));
+    EXPECT_EQ(controle<QPushButton>("Command2")->geometry(), twips(2880, 1920, 1215, 375));
+}
+
 TEST_F(FeuilleFTP, Dessin)
 {
     EXPECT_EQ(fenetre.objectName(), QStringLiteral("feuilleFTP"));
