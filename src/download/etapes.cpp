@@ -72,6 +72,30 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
     transfert.ouvrirurl(adresse, puits);
 }
 
+// Fetches adresse into puits, yields once to the event loop, then puts the
+// file in place. phase tells the failure block what failed: 0 while
+// fetching, 1 once writing (a sink that cannot take the bytes, or the file
+// that cannot be put in place). The file replaces its target whole: there is
+// no old file to delete first. Returns false, having written nothing, when
+// the user cancelled meanwhile.
+bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
+              int& phase)
+{
+    phase = 0;
+    try {
+        telecharger(etat, services, fenetre, adresse, puits);
+    } catch (const EchecPuits&) {
+        phase = 1;
+        throw;
+    }
+    ignorer([&] { services.boucle.ceder(); });
+    if (etat.abandon)
+        return false;
+    phase = 1;
+    puits.valider();
+    return true;
+}
+
 // The path of a file named by the update list: a Windows name under the
 // product folder. A name that would leave the folder, or that names the
 // folder itself, cannot be written.
@@ -100,21 +124,9 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // the list file): the step then ends without a word and writes nothing.
     int phase = 0;
     try {
-        phase = 0;
         PuitsCible liste([&] { return etat.fichierliste; });
-        try {
-            telecharger(etat, services, fenetre, etat.adresseliste, liste);
-        } catch (const EchecPuits&) {
-            phase = 1;
-            throw;
-        }
-        // The new list replaces the old one whole when it is put in place:
-        // there is no old file to delete first.
-        ignorer([&] { services.boucle.ceder(); });
-        if (etat.abandon)
+        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase))
             return;
-        phase = 1;
-        liste.valider();
     } catch (const std::exception&) {
         if (etat.abandon)
             return;
@@ -226,25 +238,13 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
                                + textenombre(plusrecents));
             });
             modeechec = true;
-            phase = 0;
             const QString adresse = rogner(entree(liste, k + 1));
             const QString nom = rogner(entree(liste, k + 2));
             PuitsCible fichier([&] { return cheminproduit(produit, nom); });
-            try {
-                telecharger(etat, services, fenetre, adresse, fichier);
-            } catch (const EchecPuits&) {
-                phase = 1;
-                throw;
-            }
-            // The file replaces its target whole when it is put in place:
-            // there is no old file to delete first.
-            ignorer([&] { services.boucle.ceder(); });
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (etat.abandon)
+            if (!recevoir(etat, services, fenetre, adresse, fichier, phase))
                 return;
-            phase = 1;
-            fichier.valider();
         }
         donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);
     } catch (const std::exception&) {
