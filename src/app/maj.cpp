@@ -20,9 +20,7 @@ QLabel* titre(QWidget* parent, const char* nom, const QColor& couleur)
     label->setObjectName(QString::fromLatin1(nom));
     label->setFont(sansserif(24, true, true));
     label->setAutoFillBackground(false);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, couleur);
-    label->setPalette(p);
+    couleurtexte(label, couleur);
     label->setGeometry(twips(120, 120, 10815, 495));
     return label;
 }

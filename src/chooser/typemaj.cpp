@@ -36,13 +36,6 @@ void placer(QWidget* controle, int gauche, int haut, int largeur, int hauteur)
     controle->setGeometry(twips(gauche), twips(haut), twips(largeur), twips(hauteur));
 }
 
-void couleurtexte(QWidget* controle, const QColor& couleur)
-{
-    QPalette p = controle->palette();
-    p.setColor(QPalette::WindowText, couleur);
-    controle->setPalette(p);
-}
-
 // A hand with a pointing index finger, its hot spot at the fingertip.
 QCursor pointeurmain()
 {
@@ -67,10 +60,7 @@ typemaj::typemaj(Etat& etat, Services& services, QWidget* parent)
     setWindowIcon(sansicone());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(twips(6720), twips(2535));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, fond);
-    setPalette(p);
-    setAutoFillBackground(true);
+    couleurfond(this, fond);
 
     label2_ = new QLabel(QStringLiteral("Quelle procédure de mise à jour ?"), this);
     label2_->setObjectName(QStringLiteral("Label2"));
@@ -105,11 +95,8 @@ typemaj::typemaj(Etat& etat, Services& services, QWidget* parent)
     labeldeco_->setObjectName(QStringLiteral("Labeldeco"));
     labeldeco_->setFont(sansserif(8.25, true));
     labeldeco_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QPalette pd = labeldeco_->palette();
-    pd.setColor(QPalette::WindowText, gris);
-    pd.setColor(QPalette::Window, jaunepale);
-    labeldeco_->setPalette(pd);
-    labeldeco_->setAutoFillBackground(true);
+    couleurtexte(labeldeco_, gris);
+    couleurfond(labeldeco_, jaunepale);
     placer(labeldeco_, 0, 2280, 6735, 255);
 }
 

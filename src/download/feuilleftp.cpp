@@ -34,17 +34,6 @@ void placer(QWidget* controle, int gauche, int haut, int largeur, int hauteur)
     controle->setGeometry(twips(gauche), twips(haut), twips(largeur), twips(hauteur));
 }
 
-void couleurs(QWidget* controle, const QColor& texte, const QColor* arriereplan = nullptr)
-{
-    QPalette p = controle->palette();
-    p.setColor(QPalette::WindowText, texte);
-    if (arriereplan) {
-        p.setColor(QPalette::Window, *arriereplan);
-        controle->setAutoFillBackground(true);
-    }
-    controle->setPalette(p);
-}
-
 const QString textelabet = QStringLiteral("Télécharger un fichier");
 
 } // namespace
@@ -58,10 +47,7 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
     setWindowIcon(sansicone());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(twips(7305), twips(2535));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, fond);
-    setPalette(p);
-    setAutoFillBackground(true);
+    couleurfond(this, fond);
 
     image1_ = new QLabel(this);
     image1_->setObjectName(QStringLiteral("Image1"));
@@ -78,14 +64,15 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
     labet_->setObjectName(QStringLiteral("Labet"));
     labet_->setFont(sansserif(9.75));
     labet_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    couleurs(labet_, Qt::black, &fond);
+    couleurtexte(labet_, Qt::black);
+    couleurfond(labet_, fond);
     placer(labet_, 1440, 360, 5535, 315);
 
     label1_ = new QLabel(this);
     label1_->setObjectName(QStringLiteral("Label1"));
     label1_->setFont(sansserif(13.5));
     label1_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    couleurs(label1_, Qt::black);
+    couleurtexte(label1_, Qt::black);
     placer(label1_, 360, 1200, 6855, 495);
 
     // A thin band between the file counter and the button, for the progress

@@ -1,6 +1,8 @@
 #include "fenetres.h"
 
 #include <QGuiApplication>
+#include <QPalette>
+#include <QWidget>
 #include <QScreen>
 #include <cmath>
 
@@ -26,6 +28,21 @@ int twips(int longueur)
 QRect twips(int gauche, int haut, int largeur, int hauteur)
 {
     return QRect(twips(gauche), twips(haut), twips(largeur), twips(hauteur));
+}
+
+void couleurtexte(QWidget* controle, const QColor& couleur)
+{
+    QPalette p = controle->palette();
+    p.setColor(QPalette::WindowText, couleur);
+    controle->setPalette(p);
+}
+
+void couleurfond(QWidget* controle, const QColor& couleur)
+{
+    QPalette p = controle->palette();
+    p.setColor(QPalette::Window, couleur);
+    controle->setPalette(p);
+    controle->setAutoFillBackground(true);
 }
 
 QFont sansserif(double points, bool gras, bool italique)

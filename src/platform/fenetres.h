@@ -8,8 +8,11 @@
 // table. The conversion follows the logical dpi of the primary screen, as the
 // point sizes of fonts do.
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
+
+class QWidget;
 
 namespace velorine {
 
@@ -18,6 +21,12 @@ int twips(int longueur);
 
 // The rectangle left, top, width, height given in twips, in pixels.
 QRect twips(int gauche, int haut, int largeur, int hauteur);
+
+// The colour of a control's text.
+void couleurtexte(QWidget* controle, const QColor& couleur);
+
+// An opaque background of that colour behind a window or a control.
+void couleurfond(QWidget* controle, const QColor& couleur);
 
 // "MS Sans Serif" of the designs: a sans-serif font of the same widths
 // (Liberation Sans, else the desktop's sans-serif font) at the given point size.

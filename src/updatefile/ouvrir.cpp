@@ -21,13 +21,6 @@ namespace {
 const QColor grisclair(192, 192, 192);
 const QColor marine(0, 0, 128);
 
-void couleurtexte(QWidget* w, const QColor& couleur)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, couleur);
-    w->setPalette(p);
-}
-
 // The hourglass pointer over the dialog while an installation runs; the
 // default pointer again when it ends, whichever way it ends.
 class Sablier {
@@ -49,10 +42,7 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     setObjectName(QStringLiteral("ouvrir"));
     setWindowTitle(QStringLiteral("Ouvrir fichier .MAJ"));
     setFixedSize(twips(7830), twips(3810));
-    QPalette fond = palette();
-    fond.setColor(QPalette::Window, grisclair);
-    setPalette(fond);
-    setAutoFillBackground(true);
+    couleurfond(this, grisclair);
 
     Command1 = new QPushButton(QStringLiteral("OUVRIR"), this);
     Command1->setObjectName(QStringLiteral("Command1"));

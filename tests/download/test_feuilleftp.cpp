@@ -179,8 +179,9 @@ TEST_F(FeuilleFTP, LaBarreSuitLesOctetsDuFichierCourant)
         fenetre.progression(recus, total);
         EXPECT_FALSE(barre->isHidden());
         EXPECT_EQ(barre->maximum(), maximum) << recus << " / " << total;
-        if (valeur >= 0)
+        if (valeur >= 0) {
             EXPECT_EQ(barre->value(), valeur) << recus << " / " << total;
+        }
     }
     fenetre.finprogression();
     EXPECT_TRUE(barre->isHidden());
