@@ -7,22 +7,12 @@ connections. Stops on SIGTERM, or on its own after --vie seconds.
 
 import argparse
 import logging
-import os
-import signal
-import threading
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-
-def mourir_avec_le_parent():
-    """Ends this server when the process that started it ends."""
-    try:
-        import ctypes
-        ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-    except (OSError, AttributeError):
-        pass
+from bornes import borner
 
 
 def main():
@@ -38,11 +28,7 @@ def main():
     gestionnaire.authorizer = autorisations
     serveur = FTPServer(("127.0.0.1", 0), gestionnaire)
 
-    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
-    vie = threading.Timer(args.vie, lambda: os._exit(0))
-    vie.daemon = True
-    vie.start()
-    mourir_avec_le_parent()
+    borner(args.vie)
     print("PORT %d" % serveur.address[1], flush=True)
     serveur.serve_forever(handle_exit=False)
 

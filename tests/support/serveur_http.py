@@ -31,7 +31,6 @@ import base64
 import http.server
 import os
 import select
-import signal
 import socket
 import ssl
 import struct
@@ -39,6 +38,8 @@ import sys
 import threading
 import time
 import urllib.parse
+
+from bornes import borner
 
 ARGS = None
 JOURNAL_LOCK = threading.Lock()
@@ -196,15 +197,6 @@ class Serveur(http.server.ThreadingHTTPServer):
     allow_reuse_address = True
 
 
-def mourir_avec_le_parent():
-    """Ends this server when the process that started it ends."""
-    try:
-        import ctypes
-        ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-    except (OSError, AttributeError):
-        pass
-
-
 def main():
     global ARGS
     p = argparse.ArgumentParser()
@@ -222,11 +214,7 @@ def main():
         contexte.load_cert_chain(ARGS.tls[0], ARGS.tls[1])
         serveur.socket = contexte.wrap_socket(serveur.socket, server_side=True)
 
-    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
-    vie = threading.Timer(ARGS.vie, lambda: os._exit(0))
-    vie.daemon = True
-    vie.start()
-    mourir_avec_le_parent()
+    borner(ARGS.vie)
     print("PORT %d" % serveur.server_address[1], flush=True)
     serveur.serve_forever()
 
