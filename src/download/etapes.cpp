@@ -2,6 +2,7 @@
 
 #include "donneesproduit.h"
 #include "echec.h"
+#include "feuille.h"
 #include "fichieratomique.h"
 #include "nombres.h"
 #include "nomswindows.h"
@@ -130,12 +131,9 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     } catch (const std::exception&) {
         if (etat.abandon)
             return;
-        etat.fente.fermerfichier();
-        services.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"),
-                                   phase == 0 ? QStringLiteral("Téléchargement impossible")
-                                              : QStringLiteral("Ecriture sur dique impossible"));
-        etat.abandon = true;
-        fenetre.decharger();
+        echecfeuille(etat, services, fenetre, QStringLiteral("Ouverture impossible"),
+                     phase == 0 ? QStringLiteral("Téléchargement impossible")
+                                : QStringLiteral("Ecriture sur dique impossible"));
     }
 }
 
@@ -163,11 +161,8 @@ void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre)
             n = plusun(n);
         }
     } catch (const std::exception&) {
-        etat.fente.fermerfichier();
-        services.dialogues.message(Icone::Erreur, QStringLiteral("Actualisation impossible"),
-                                   QStringLiteral("Pas de fichier téléchargé"));
-        etat.abandon = true;
-        fenetre.decharger();
+        echecfeuille(etat, services, fenetre, QStringLiteral("Actualisation impossible"),
+                     QStringLiteral("Pas de fichier téléchargé"));
     }
 }
 
@@ -251,12 +246,9 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         // The user's cancel ended the fetch: the window is already closed.
         if (etat.abandon)
             return;
-        etat.fente.fermerfichier();
-        services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
-                                   phase == 0 ? QStringLiteral("Téléchargement impossible")
-                                              : QStringLiteral("Ecriture sur disque impossible"));
-        etat.abandon = true;
-        fenetre.decharger();
+        echecfeuille(etat, services, fenetre, QStringLiteral("Mise à jour impossible"),
+                     phase == 0 ? QStringLiteral("Téléchargement impossible")
+                                : QStringLiteral("Ecriture sur disque impossible"));
         return;
     }
 

@@ -18,13 +18,19 @@ bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre)
         etat.versionactuelle = donnees::lireniveau(etat.fente, etat.fichiertempo);
         return true;
     } catch (const std::exception&) {
-        etat.fente.fermerfichier();
-        services.dialogues.message(Icone::Erreur, QStringLiteral("Lecture impossible"),
-                                   QStringLiteral("Lecture imposible sur le disque."));
-        etat.abandon = true;
-        fenetre.decharger();
+        echecfeuille(etat, services, fenetre, QStringLiteral("Lecture impossible"),
+                     QStringLiteral("Lecture imposible sur le disque."));
         return false;
     }
+}
+
+void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre,
+                  const QString& texte)
+{
+    etat.fente.fermerfichier();
+    services.dialogues.message(Icone::Erreur, titre, texte);
+    etat.abandon = true;
+    fenetre.decharger();
 }
 
 bool connexionactive(Numerotation& numerotation)

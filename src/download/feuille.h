@@ -16,6 +16,12 @@ namespace velorine {
 // the window unloaded. Returns false in that case.
 bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre);
 
+// The failure block of the window's load and of its steps: the slot is
+// closed (a step may have failed half-way through a file), the one message
+// is shown, abandon is set and the window unloaded.
+void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre,
+                  const QString& texte);
+
 // True when the first dial-up connection is connected.
 bool connexionactive(Numerotation& numerotation);
 
