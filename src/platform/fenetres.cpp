@@ -1,6 +1,7 @@
 #include "fenetres.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QWidget>
 #include <QScreen>
@@ -56,6 +57,24 @@ QFont sansserif(double points, bool gras, bool italique)
     police.setBold(gras);
     police.setItalic(italique);
     return police;
+}
+
+Bouton::Bouton(const QString& texte, QWidget* parent) : QPushButton(texte, parent)
+{
+    setAutoDefault(false);
+    setDefault(false);
+}
+
+void Bouton::keyPressEvent(QKeyEvent* evenement)
+{
+    if (evenement->modifiers() == Qt::NoModifier || evenement->modifiers() == Qt::KeypadModifier) {
+        if (evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter) {
+            evenement->accept();
+            click();
+            return;
+        }
+    }
+    QPushButton::keyPressEvent(evenement);
 }
 
 } // namespace velorine

@@ -44,11 +44,11 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     setFixedSize(twips(7830), twips(3810));
     couleurfond(this, grisclair);
 
-    Command1 = new QPushButton(QStringLiteral("OUVRIR"), this);
+    Command1 = new Bouton(QStringLiteral("OUVRIR"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twips(5640, 3000, 1815, 375));
 
-    Command2 = new QPushButton(QStringLiteral("ANNULER"), this);
+    Command2 = new Bouton(QStringLiteral("ANNULER"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(twips(5640, 2520, 1815, 375));
 
@@ -185,7 +185,11 @@ void ouvrir::installation()
 
 void ouvrir::keyPressEvent(QKeyEvent* evenement)
 {
-    if (evenement->matches(QKeySequence::Cancel)) {
+    // Escape does not close the dialog, and Enter means something only in
+    // Dir1 and on a button that has the focus, which handle it themselves:
+    // elsewhere (ficharge, File1, Drive1) it presses nothing.
+    const bool entree = evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter;
+    if (evenement->matches(QKeySequence::Cancel) || entree) {
         evenement->accept();
         return;
     }

@@ -31,7 +31,8 @@ public:
     ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs = lecteursmachine, QWidget* parent = nullptr);
 
 protected:
-    // Escape does not close the dialog: only its close box does.
+    // Escape does not close the dialog: only its close box does. Enter
+    // presses no button unless that button has the focus.
     void keyPressEvent(QKeyEvent* evenement) override;
 
 private:

@@ -372,6 +372,48 @@ TEST_F(Ouvrir, AuClavierSeulementEtSablier)
     EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
 }
 
+// No button is a default button: Enter in the path, the file list or the
+// drive list presses nothing, neither "ANNULER" nor "OUVRIR". A button with
+// the focus is pressed by Enter.
+TEST_F(Ouvrir, EntreeNAppuieQueLeBoutonQuiALeFocus)
+{
+    montrer();
+    Drive1->setFocus();
+    QTest::keyClick(Drive1, Qt::Key_Down);
+    ASSERT_EQ(Drive1->currentText(), "CLE");
+    clicFile1("DECEMBRE.MAJ");
+    ASSERT_EQ(ficharge->text(), cle + "/DECEMBRE.MAJ");
+    for (QWidget* w : std::initializer_list<QWidget*>{File1, ficharge, Drive1}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), w);
+        for (Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(w, touche);
+        EXPECT_TRUE(faux.dialogues.boites.empty());
+        EXPECT_TRUE(faux.coquille.demarres.isEmpty());
+        EXPECT_TRUE(fenetre->isVisible());
+        EXPECT_EQ(test::lirefichier(produit + "/LECON1.DAT"), "leçon 1 d'origine");
+        EXPECT_FALSE(Command1->isDefault());
+        EXPECT_FALSE(Command2->isDefault());
+    }
+
+    Command1->setFocus();
+    QTest::keyClick(Command1, Qt::Key_Return);
+    EXPECT_EQ(test::lirefichier(produit + "/LECON1.DAT"), "leçon 1 de décembre");
+    EXPECT_EQ(faux.dialogues.boites,
+              (std::vector<Boite>{{Icone::Information, "Mise à jour terminée", "La mise à jour a réussi"}}));
+    EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
+}
+
+TEST_F(Ouvrir, EntreeSurAnnulerRelanceLeProduit)
+{
+    montrer();
+    Command2->setFocus();
+    QTest::keyClick(Command2, Qt::Key_Enter);
+    EXPECT_TRUE(faux.dialogues.boites.empty());
+    EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
+}
+
 TEST_F(Ouvrir, UneCopieRateeLaisseLeDialogueOuvert)
 {
     montrer();
