@@ -104,8 +104,9 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     // folder of its drive; a folder that cannot be read leaves the root.
     gardien([&] {
         Label2->setText(QStringLiteral("Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."));
-        if (!ignorer([&] { Dir1->changerdossier(QDir::currentPath()); }))
-            ignorer([&] { Dir1->changerdossier(QDir::rootPath()); });
+        const QString courant = QDir::currentPath();
+        if (!ignorer([&] { Dir1->changerdossier(courant, Drive1->lecteurde(courant).racine); }))
+            ignorer([&] { Dir1->changerdossier(QDir::rootPath(), QDir::rootPath()); });
         Drive1->montrerlecteurde(Dir1->dossier());
         courants_.insert(Drive1->lecteur().racine, Dir1->dossier());
         ignorer([&] { File1->changerdossier(Dir1->dossier()); });
@@ -120,7 +121,8 @@ void ouvrir::Drive1_Change()
         const Lecteur lecteur = Drive1->lecteur();
         ignorer([&] {
             const QString courant = courants_.value(lecteur.racine);
-            Dir1->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine);
+            Dir1->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
+                                 lecteur.racine);
         });
         ignorer([&] { Drive1->montrerlecteurde(Dir1->dossier()); });
         ignorer([&] { File1->changerdossier(Dir1->dossier()); });

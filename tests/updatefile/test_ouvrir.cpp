@@ -252,6 +252,50 @@ TEST_F(Ouvrir, LecteursPretsEtLecteurAbsent)
     EXPECT_TRUE(fichiers().isEmpty());
 }
 
+// Picking the drive already shown is no change of drive: the folder stays.
+TEST_F(Ouvrir, ReprendreLeLecteurAfficheNeChangeRien)
+{
+    montrer();
+    choisirlecteur("CLE");
+    doubleclicDir1(cle + "/sous");
+    ASSERT_EQ(dossierDir1(), cle + "/sous");
+    choisirlecteur("CLE");
+    EXPECT_EQ(Drive1->currentText(), "CLE");
+    EXPECT_EQ(dossierDir1(), cle + "/sous");
+    EXPECT_EQ(fichiers(), (QStringList{"MANQUE.maj", "minus.maj"}));
+}
+
+// The folder list shows the folders of the chosen drive only: its tree
+// starts at the drive's root.
+TEST_F(Ouvrir, LesDossiersPartentDeLaRacineDuLecteur)
+{
+    const auto sommet = [this] {
+        EXPECT_EQ(Dir1->topLevelItemCount(), 1);
+        return Dir1->topLevelItemCount() > 0 ? Dir1->topLevelItem(0) : nullptr;
+    };
+    montrer();
+    ASSERT_NE(sommet(), nullptr);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), "/");
+    EXPECT_EQ(sommet()->text(0), "/");
+
+    choisirlecteur("CLE");
+    ASSERT_NE(sommet(), nullptr);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
+    EXPECT_EQ(sommet()->text(0), "cle");
+    EXPECT_EQ(entreeDir1("/"), nullptr);
+    EXPECT_EQ(entreeDir1(racine), nullptr);
+    ASSERT_NE(entreeDir1(cle + "/sous"), nullptr);
+
+    // Down into a folder and back up to the drive's root: the tree still
+    // starts there.
+    doubleclicDir1(cle + "/sous");
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
+    EXPECT_EQ(entreeDir1(racine), nullptr);
+    doubleclicDir1(cle);
+    EXPECT_EQ(dossierDir1(), cle);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
+}
+
 TEST_F(Ouvrir, DossiersParDoubleClicEtParEntree)
 {
     montrer();
