@@ -9,7 +9,7 @@
 #include "relancer.h"
 
 #include <QDir>
-#include <QGroupBox>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,9 +69,13 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     Label1->setGeometry(twips(240, 300, 735, 255));
     couleurtexte(Label1, marine);
 
-    Frame1 = new QGroupBox(this);
+    // A frame without caption: an etched border around the window's own
+    // light grey (a group box would be shaded by the style).
+    Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twips(3240, 120, 4215, 1575));
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    couleurfond(Frame1, grisclair);
 
     ficharge = new QLineEdit(Frame1);
     ficharge->setObjectName(QStringLiteral("ficharge"));

@@ -12,7 +12,7 @@
 #include <QDialog>
 #include <QHash>
 
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -57,7 +57,7 @@ private:
     ListeFichiers* File1;
     ListeLecteurs* Drive1;
     QLabel* Label1;
-    QGroupBox* Frame1;
+    QFrame* Frame1;
     QLineEdit* ficharge;
     QLabel* Label2;
 };

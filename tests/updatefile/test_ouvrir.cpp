@@ -9,7 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -182,7 +182,7 @@ TEST_F(Ouvrir, LaFenetreSuitSonDessin)
         {"File1", "QListWidget", twips(3240, 1875, 2175, 1650), {}},
         {"Drive1", "QComboBox", twips(960, 240, 1935, 315), "/ (Système)"},
         {"Label1", "QLabel", twips(240, 300, 735, 255), "Lecteur:"},
-        {"Frame1", "QGroupBox", twips(3240, 120, 4215, 1575), {}},
+        {"Frame1", "QFrame", twips(3240, 120, 4215, 1575), {}},
         {"ficharge", "QLineEdit", twips(120, 360, 3975, 285), ""},
         {"Label2", "QLabel", twips(240, 840, 3855, 495),
          "Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."},
@@ -212,6 +212,15 @@ TEST_F(Ouvrir, LaFenetreSuitSonDessin)
     EXPECT_EQ(enfant<QLabel>("Label2")->font().pointSizeF(), 9.75);
     EXPECT_FALSE(enfant<QLabel>("Label2")->font().bold());
     EXPECT_FALSE(enfant<QLabel>("Label2")->autoFillBackground());
+
+    // The frame is painted in the window's light grey, inside and out.
+    const QImage image = fenetre->grab().toImage();
+    for (const QPoint dedans : {QPoint(twips(2000), twips(200)), QPoint(twips(2000), twips(1450)),
+                                QPoint(twips(60), twips(1000))}) {
+        const QPoint point = Frame1->mapTo(fenetre.get(), dedans);
+        EXPECT_EQ(image.pixelColor(point), QColor(192, 192, 192)) << point.x() << "," << point.y();
+    }
+    EXPECT_EQ(image.pixelColor(Frame1->geometry().topLeft() - QPoint(3, 3)), QColor(192, 192, 192));
 
     // The lists start on the current folder.
     EXPECT_EQ(dossierDir1(), depart);
