@@ -92,6 +92,14 @@ QString texteaide()
         "  --help                    afficher cette aide\n"
         "  --version                 afficher la version\n"
         "\n"
+        "Environnement :\n"
+        "  http_proxy, https_proxy, no_proxy\n"
+        "                            mandataire des transferts (libcurl ignore exprès\n"
+        "                            HTTP_PROXY en majuscules)\n"
+        "  SSL_CERT_FILE, SSL_CERT_DIR, CURL_CA_BUNDLE\n"
+        "                            autorités de certification ajoutées à celles du\n"
+        "                            système\n"
+        "\n"
         "Code de sortie sans fenêtre : 0 si aucun message d'erreur n'a été affiché,\n"
         "1 sinon ; 2 pour une erreur dans la ligne de commande.\n");
 }

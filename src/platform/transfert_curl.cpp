@@ -1,7 +1,9 @@
 #include "transfert_curl.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <chrono>
+#include <cstdlib>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -44,6 +46,49 @@ void initialiser()
 {
     static std::once_flag fait;
     std::call_once(fait, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The conventions of schools' networks, on top of the transfer's own
+// options:
+// - server authentication by whatever scheme the server offers (Basic,
+//   Digest, NTLM, Negotiate), with the credentials of the address;
+// - compressed bodies asked for, and any Content-Encoding decoded: the sink
+//   always gets the file's own bytes, even from a server that compresses
+//   unasked;
+// - certificate authorities named by CURL_CA_BUNDLE, SSL_CERT_FILE and
+//   SSL_CERT_DIR trusted on top of the system's store, never instead of it.
+//   Verification stays on.
+void reglerconventions(CURL* e)
+{
+    curl_easy_setopt(e, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
+    curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
+
+    // The system's bundle and the extra files, in one block: a block set
+    // replaces the bundle libcurl would read.
+    QByteArray autorites;
+    const auto ajouter = [&](const char* chemin) {
+        if (!chemin || !*chemin)
+            return;
+        QFile f(QFile::decodeName(chemin));
+        if (f.open(QIODevice::ReadOnly)) {
+            autorites += f.readAll();
+            autorites += '\n';
+        }
+    };
+    const char* supplements[] = {std::getenv("CURL_CA_BUNDLE"), std::getenv("SSL_CERT_FILE")};
+    bool supplement = false;
+    for (const char* chemin : supplements)
+        supplement = supplement || (chemin && *chemin);
+    if (supplement) {
+        ajouter(curl_version_info(CURLVERSION_NOW)->cainfo);
+        for (const char* chemin : supplements)
+            ajouter(chemin);
+        curl_blob bloc{autorites.data(), static_cast<size_t>(autorites.size()), CURL_BLOB_COPY};
+        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &bloc);
+    }
+    // A folder of hashed certificates is read beside the bundle.
+    if (const char* dossier = std::getenv("SSL_CERT_DIR"); dossier && *dossier)
+        curl_easy_setopt(e, CURLOPT_CAPATH, dossier);
 }
 
 struct LibererEasy {
@@ -223,6 +268,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, tampon);
     curl_easy_setopt(e, CURLOPT_USERAGENT, "velorine-maj/" VELORINE_VERSION);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.erreurcurl);
+    reglerconventions(e);
 
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &Session::debutrecherche);
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, &s);

@@ -323,6 +323,143 @@ TEST_F(Moteur, AStalledTransferFailsAfterTheNoProgressTimeOut)
     EXPECT_EQ(etats.back(), 11);
 }
 
+// A server that asks for Digest authentication gets it, with the
+// credentials of the address; wrong credentials fail the fetch.
+TEST_F(Moteur, ServerAuthenticationUsesTheSchemeTheServerOffers)
+{
+    ServeurHttp serveur(dossier.path(), {"--digest", "eleve:secret"});
+    ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
+    const QString adresse = QStringLiteral("http://%1@127.0.0.1:%2/prive/a.bin");
+
+    PuitsMemoire puits;
+    EXPECT_EQ(fetch(adresse.arg(QStringLiteral("eleve:secret")).arg(serveur.port()), puits), QString());
+    EXPECT_EQ(puits.contenu, contenu);
+    EXPECT_EQ(etats, etatscomplets);
+    EXPECT_EQ(serveur.journal(), (QStringList{"GET /prive/a.bin", "AUTH401 /prive/a.bin", "GET /prive/a.bin"}));
+
+    etats.clear();
+    PuitsMemoire refuse;
+    const QString raison = fetch(adresse.arg(QStringLiteral("eleve:faux")).arg(serveur.port()), refuse);
+    EXPECT_TRUE(raison.contains(u"401")) << raison.toStdString();
+    EXPECT_TRUE(refuse.contenu.isEmpty());
+    EXPECT_EQ(etats.back(), 11);
+}
+
+// Compressed bodies are asked for, and a compressed body is decoded even
+// when the server compresses unasked: the sink gets the file's own bytes.
+TEST_F(Moteur, ACompressedBodyIsDecoded)
+{
+    ServeurHttp serveur(dossier.path());
+    ASSERT_TRUE(serveur.pret());
+    PuitsMemoire puits;
+    const qsizetype taille = 300000;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/gzip/%1").arg(taille)), puits), QString());
+    EXPECT_EQ(puits.contenu, motif(taille));
+    EXPECT_EQ(etats, etatscomplets);
+    const QStringList journal = serveur.journal();
+    ASSERT_EQ(journal.size(), 2);
+    EXPECT_TRUE(journal[1].startsWith(u"ENCODAGES ") && journal[1].contains(u"gzip")) << journal[1].toStdString();
+}
+
+// A test certificate authority and a server certificate for 127.0.0.1 it
+// signed, made once with openssl; and a second authority that signed
+// nothing here.
+class Autorites : public Moteur {
+protected:
+    static void SetUpTestSuite()
+    {
+        openssl_ = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+        if (openssl_.isEmpty())
+            return;
+        certificats_ = new QTemporaryDir;
+        const QDir d(certificats_->path());
+        ecrirefichier(d.filePath(QStringLiteral("ext.cnf")), "subjectAltName=IP:127.0.0.1\n");
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        for (const QString& nom : {QStringLiteral("ca"), QStringLiteral("autre")})
+            pretes_ = lancer(QStringList{"req", "-x509"} + ec
+                             + QStringList{"-keyout", d.filePath(nom + ".key"), "-out", d.filePath(nom + ".pem"),
+                                           "-days", "2", "-subj", "/CN=Velorine test " + nom});
+        pretes_ = pretes_
+            && lancer(QStringList{"req"} + ec
+                      + QStringList{"-keyout", d.filePath("serveur.key"), "-out", d.filePath("serveur.csr"),
+                                    "-subj", "/CN=127.0.0.1"})
+            && lancer({"x509", "-req", "-in", d.filePath("serveur.csr"), "-CA", d.filePath("ca.pem"),
+                       "-CAkey", d.filePath("ca.key"), "-CAcreateserial", "-out", d.filePath("serveur.pem"),
+                       "-days", "1", "-extfile", d.filePath("ext.cnf")});
+        // A folder of hashed certificates holding the authority.
+        d.mkdir(QStringLiteral("dossierca"));
+        QFile::copy(d.filePath("ca.pem"), d.filePath("dossierca/ca.pem"));
+        pretes_ = pretes_ && lancer({"rehash", d.filePath("dossierca")});
+    }
+    static void TearDownTestSuite()
+    {
+        delete certificats_;
+        certificats_ = nullptr;
+    }
+    void TearDown() override
+    {
+        for (const char* nom : {"SSL_CERT_FILE", "SSL_CERT_DIR", "CURL_CA_BUNDLE"})
+            ::unsetenv(nom);
+    }
+
+    static bool lancer(const QStringList& arguments)
+    {
+        QProcess p;
+        p.start(openssl_, arguments);
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    static QString chemin(const QString& nom) { return QDir(certificats_->path()).filePath(nom); }
+
+    static inline QString openssl_;
+    static inline QTemporaryDir* certificats_ = nullptr;
+    static inline bool pretes_ = false;
+};
+
+// An authority named by CURL_CA_BUNDLE, SSL_CERT_FILE or SSL_CERT_DIR is
+// trusted on top of the system's store; another authority is not, and
+// verification stays on.
+TEST_F(Autorites, ExtraAuthoritiesFromTheEnvironmentAreTrusted)
+{
+    if (openssl_.isEmpty())
+        GTEST_SKIP() << "openssl is not installed";
+    ASSERT_TRUE(pretes_);
+    ServeurLocal serveur(QStringLiteral("serveur_http.py"),
+                         {"--dossier", dossier.path(), "--tls", chemin("serveur.pem"), chemin("serveur.key")});
+    ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
+    const QString adresse = serveur.url(QStringLiteral("https"), QStringLiteral("/a.bin"));
+    struct Cas {
+        const char* variable;
+        QString valeur;
+        bool accepte;
+    };
+    const std::vector<Cas> cas{
+        {"SSL_CERT_FILE", chemin("ca.pem"), true},
+        {"CURL_CA_BUNDLE", chemin("ca.pem"), true},
+        {"SSL_CERT_DIR", chemin("dossierca"), true},
+        {"SSL_CERT_FILE", chemin("autre.pem"), false},
+        {"SSL_CERT_FILE", chemin("absent.pem"), false},
+        {nullptr, QString(), false},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(std::string(c.variable ? c.variable : "-") + "=" + c.valeur.toStdString());
+        TearDown();
+        if (c.variable)
+            ::setenv(c.variable, qPrintable(c.valeur), 1);
+        etats.clear();
+        PuitsMemoire puits;
+        const QString raison = fetch(adresse, puits);
+        if (c.accepte) {
+            EXPECT_EQ(raison, QString());
+            EXPECT_EQ(puits.contenu, contenu);
+            EXPECT_EQ(etats, etatscomplets);
+        } else {
+            EXPECT_TRUE(raison.contains(u"certificate", Qt::CaseInsensitive)) << raison.toStdString();
+            EXPECT_TRUE(puits.contenu.isEmpty());
+            EXPECT_EQ(etats.back(), 11);
+        }
+    }
+}
+
 class Mandataire : public Moteur {
 protected:
     void TearDown() override

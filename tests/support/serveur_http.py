@@ -16,20 +16,31 @@ first line of output once it accepts connections. It serves the files of
   /muet                   reads the request and never answers
   /gros/N                 N bytes generated on the fly
   /sanslongueur/N         N bytes without a Content-Length, then closes
+  /gzip/N                 N bytes of the pattern, gzip-compressed, sent with
+                          Content-Encoding: gzip whatever the client asked
+  /prive/PATH             the file PATH, once the client has proved with
+                          Digest authentication (MD5, qop auth) that it knows
+                          the credentials of --digest USER:PASS; anything
+                          else gets 401 and a Digest challenge
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
 with --proxy-auth USER:PASS it first asks for Basic proxy credentials (407).
 
 Events go to --journal, one line each: "GET <path>", "PROXY <path>",
-"FERME <path>" when a client closed a connection that the server held open.
+"FERME <path>" when a client closed a connection that the server held open,
+"AUTH401 <path>" for a refused request to /prive, "ENCODAGES <header>" with
+the Accept-Encoding of a request to /gzip.
 The server stops on SIGTERM, or on its own after --vie seconds.
 """
 
 import argparse
 import base64
+import gzip
+import hashlib
 import http.server
 import os
+import re
 import select
 import socket
 import ssl
@@ -63,6 +74,32 @@ def motif(debut, n):
         sortie += bloc[decalage:decalage + (n - len(sortie))]
         decalage = 0
     return bytes(sortie)
+
+
+NONCE = os.urandom(16).hex()
+ROYAUME = "velorine"
+
+
+def md5(texte):
+    return hashlib.md5(texte.encode()).hexdigest()
+
+
+def digest_valide(entete, methode):
+    """Whether an Authorization header answers the Digest challenge for the
+    credentials of --digest."""
+    if not ARGS.digest or not entete.startswith("Digest "):
+        return False
+    p = {m[0]: m[1] or m[2] for m in re.findall(r'(\w+)=(?:"([^"]*)"|([^\s,]*))', entete[7:])}
+    utilisateur, mot = ARGS.digest.split(":", 1)
+    if p.get("username") != utilisateur or p.get("nonce") != NONCE or "uri" not in p:
+        return False
+    ha1 = md5("%s:%s:%s" % (utilisateur, ROYAUME, mot))
+    ha2 = md5("%s:%s" % (methode, p["uri"]))
+    if p.get("qop") == "auth":
+        attendu = md5(":".join([ha1, NONCE, p.get("nc", ""), p.get("cnonce", ""), "auth", ha2]))
+    else:
+        attendu = md5("%s:%s:%s" % (ha1, NONCE, ha2))
+    return p.get("response") == attendu
 
 
 class Gestionnaire(http.server.BaseHTTPRequestHandler):
@@ -157,6 +194,18 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     bloc = motif(envoyes, min(1 << 20, n - envoyes))
                     self.wfile.write(bloc)
                     envoyes += len(bloc)
+            elif parties[:1] == ["gzip"] and len(parties) == 2:
+                journal("ENCODAGES " + self.headers.get("Accept-Encoding", ""))
+                corps = gzip.compress(motif(0, int(parties[1])))
+                self.entetes(200, len(corps), extra=[("Content-Encoding", "gzip")])
+                self.wfile.write(corps)
+            elif parties[:1] == ["prive"]:
+                if not digest_valide(self.headers.get("Authorization", ""), "GET"):
+                    journal("AUTH401 " + url.path)
+                    defi = 'Digest realm="%s", qop="auth", nonce="%s", algorithm=MD5' % (ROYAUME, NONCE)
+                    self.page(401, "Unauthorized", [("WWW-Authenticate", defi)])
+                    return
+                self.fichier(urllib.parse.unquote(url.path[len("/prive"):]))
             elif parties[:1] == ["sanslongueur"] and len(parties) == 2:
                 self.entetes(200, None)
                 self.wfile.write(motif(0, int(parties[1])))
@@ -204,6 +253,7 @@ def main():
     p.add_argument("--journal")
     p.add_argument("--tls", nargs=2, metavar=("CERT", "CLE"))
     p.add_argument("--proxy-auth")
+    p.add_argument("--digest")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
