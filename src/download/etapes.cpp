@@ -32,7 +32,9 @@ public:
 
     void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
 
-    void valider() { fichier().valider(); }
+    // Puts the file in place; its folder joins dossiers, to be synced with
+    // the run's other folders.
+    void valider(DossiersASynchroniser& dossiers) { fichier().valider(std::nullopt, &dossiers); }
 
 private:
     FichierAtomique& fichier()
@@ -80,7 +82,7 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
 // no old file to delete first. Returns false, having written nothing, when
 // the user cancelled meanwhile.
 bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
-              int& phase)
+              DossiersASynchroniser& dossiers, int& phase)
 {
     phase = 0;
     try {
@@ -93,7 +95,7 @@ bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString
     if (etat.abandon)
         return false;
     phase = 1;
-    puits.valider();
+    puits.valider(dossiers);
     return true;
 }
 
@@ -136,8 +138,11 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // the list file): the step then ends without a word and writes nothing.
     int phase = 0;
     try {
+        // The list is a working file, deleted with the window: its name
+        // need not survive a power cut.
+        DossiersASynchroniser sansobjet;
         PuitsCible liste([&] { return etat.fichierliste; });
-        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase))
+        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, sansobjet, phase))
             return;
     } catch (const std::exception&) {
         if (etat.abandon)
@@ -233,6 +238,10 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         else
             ignorer(action);
     };
+    // The folders of the files put in place, made durable together before
+    // the level: the level is the commit point, so a power cut before it
+    // leaves the old level and the next run fetches again.
+    DossiersASynchroniser dossiers;
     try {
         const QStringList liste = fenetre.List1();
         const int n = static_cast<int>(liste.size());
@@ -252,9 +261,10 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             PuitsCible fichier([&] { return cheminproduit(produit, nom); });
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (!recevoir(etat, services, fenetre, adresse, fichier, phase))
+            if (!recevoir(etat, services, fenetre, adresse, fichier, dossiers, phase))
                 return;
         }
+        dossiers.synchroniser();
         donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);
     } catch (const std::exception&) {
         // The user's cancel ended the fetch: the window is already closed.

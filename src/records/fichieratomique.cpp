@@ -41,7 +41,35 @@ mode_t permissionsnouvelles()
     return 0666 & ~masque;
 }
 
+// Makes a folder's entries durable. A folder that cannot be opened (no
+// right to read it) is left to the system's own write-back.
+bool synchroniserdossier(const QString& dossier)
+{
+    const QByteArray nom = QFile::encodeName(dossier);
+    const int d = ::open(nom.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d < 0)
+        return true;
+    const bool fait = ::fsync(d) == 0 || errno == EINVAL;
+    ::close(d);
+    return fait;
+}
+
 } // namespace
+
+void DossiersASynchroniser::ajouter(const QString& dossier)
+{
+    if (!dossiers_.contains(dossier))
+        dossiers_.append(dossier);
+}
+
+void DossiersASynchroniser::synchroniser()
+{
+    while (!dossiers_.isEmpty()) {
+        const QString dossier = dossiers_.takeFirst();
+        if (!synchroniserdossier(dossier))
+            throw Echec(raison("synchronisation du dossier", dossier));
+    }
+}
 
 FichierAtomique::FichierAtomique(const QString& cible) : cible_(cible)
 {
@@ -151,7 +179,7 @@ void FichierAtomique::copierdepuis(int source)
     }
 }
 
-void FichierAtomique::valider(std::optional<mode_t> permissions)
+void FichierAtomique::valider(std::optional<mode_t> permissions, DossiersASynchroniser* dossiers)
 {
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
@@ -180,13 +208,13 @@ void FichierAtomique::valider(std::optional<mode_t> permissions)
         throw Echec(pourquoi);
     }
     temporaire_.clear();
-    // Make the rename itself durable.
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible_).path());
-    const int d = ::open(dossier.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d >= 0) {
-        ::fsync(d);
-        ::close(d);
-    }
+    // Make the rename itself durable, now or with the other files of the
+    // run.
+    const QString dossier = QFileInfo(cible_).path();
+    if (dossiers)
+        dossiers->ajouter(dossier);
+    else
+        synchroniserdossier(dossier);
 }
 
 void FichierAtomique::abandonner() noexcept

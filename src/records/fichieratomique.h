@@ -5,11 +5,28 @@
 // it removes the temporary file and leaves the target as it was.
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <optional>
 #include <sys/types.h>
 
 namespace velorine {
+
+// The folders in which files were put in place and whose new entries may not
+// be on the disk yet. A run that puts many files in place makes each
+// folder's entries durable once, after its last file, instead of once a
+// file.
+class DossiersASynchroniser {
+public:
+    void ajouter(const QString& dossier);
+    // Makes the entries of every folder added so far durable, each folder
+    // once, and forgets them. Throws Echec when the disk reports a failure.
+    void synchroniser();
+    bool vide() const { return dossiers_.isEmpty(); }
+
+private:
+    QStringList dossiers_;
+};
 
 class FichierAtomique {
 public:
@@ -30,8 +47,10 @@ public:
     // the existing target; otherwise the usual ones for a new file) and
     // renames over the target. Throws Echec, the target untouched, when any
     // of it fails (a folder in the target's place, a full disk, a target
-    // this user may not write).
-    void valider(std::optional<mode_t> permissions = std::nullopt);
+    // this user may not write). The file's data is on the disk before the
+    // rename; the rename itself is made durable here, or, given dossiers,
+    // later by dossiers.synchroniser().
+    void valider(std::optional<mode_t> permissions = std::nullopt, DossiersASynchroniser* dossiers = nullptr);
 
     // Removes the temporary file now.
     void abandonner() noexcept;

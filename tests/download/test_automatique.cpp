@@ -106,6 +106,56 @@ TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
     EXPECT_TRUE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
 }
 
+// Each file's data reaches the disk before its rename; the folders' entries
+// are made durable once a folder, after the last file and before the level
+// is written. Seen through the system calls of a real run.
+TEST_F(SansFenetre, EachFileIsSyncedBeforeItsRenameAndEachFolderOnceBeforeTheLevel)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    ASSERT_TRUE(QDir(produit).mkdir(QStringLiteral("DONNEES")));
+    QStringList enregs{QStringLiteral("MAJQZ7INTERNET")};
+    const QStringList noms{"LECON3.DAT", "DONNEES\\SONS3.DAT", "LECON4.DAT", "DONNEES\\SONS4.DAT", "LECON5.DAT"};
+    for (const QString& nom : noms)
+        enregs << QStringLiteral(" 3") << serveur->url(QStringLiteral("/f3.dat")) << nom;
+    ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+
+    const QString trace = racine->filePath(QStringLiteral("trace"));
+    const Resultat r = lancer({}, {strace, "-f", "-qq", "-y", "-o", trace, "-e",
+                                   "trace=fsync,fdatasync,rename,renameat,renameat2,openat"});
+    if (r.code != 0 && r.erreurs.contains(u"ptrace"))
+        GTEST_SKIP() << "strace cannot trace here: " << r.erreurs.toStdString();
+    ASSERT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("DONNEES/SONS4.DAT"))), QByteArray("Niveau 3"));
+
+    const QString donnees = chemin(QStringLiteral("DONNEES"));
+    int syncsfichier = 0;   // files synced since the last rename into the product
+    int renommes = 0;       // product files put in place
+    QStringList syncsdossier;
+    bool niveauapres = false;
+    for (const QString& ligne : QString::fromUtf8(lirefichier(trace)).split(u'\n')) {
+        const bool syncdossier = ligne.contains(u"fsync(")
+            && (ligne.contains(u'<' + produit + u'>') || ligne.contains(u'<' + donnees + u'>'));
+        if (syncdossier) {
+            EXPECT_EQ(renommes, noms.size()) << "a folder synced before the last file: " << ligne.toStdString();
+            syncsdossier << ligne.section(u'<', 1).section(u'>', 0, 0);
+        } else if (ligne.contains(u"fsync(") || ligne.contains(u"fdatasync(")) {
+            ++syncsfichier;
+        } else if (ligne.contains(u"rename") && ligne.contains(u"= 0") && !ligne.contains(u"LISTE.MAJ")) {
+            EXPECT_GE(syncsfichier, 1) << "renamed before its data was synced: " << ligne.toStdString();
+            syncsfichier = 0;
+            ++renommes;
+        } else if (ligne.contains(u"openat(") && ligne.contains(u"TEMPO.QZS") && ligne.contains(u"O_RDWR")) {
+            niveauapres = syncsdossier.size() == 2;
+        }
+    }
+    EXPECT_EQ(renommes, noms.size());
+    syncsdossier.sort();
+    EXPECT_EQ(syncsdossier, (QStringList{produit, donnees}));
+    EXPECT_TRUE(niveauapres) << "the level was written before the folders were synced";
+}
+
 TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
 {
     liste({" 1", " 2"});
