@@ -64,31 +64,44 @@ void reglerconventions(CURL* e)
     curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "");
 
     // The system's bundle and the extra files, in one block: a block set
-    // replaces the bundle libcurl would read.
-    QByteArray autorites;
-    const auto ajouter = [&](const char* chemin) {
-        if (!chemin || !*chemin)
-            return;
-        QFile f(QFile::decodeName(chemin));
-        if (f.open(QIODevice::ReadOnly)) {
-            autorites += f.readAll();
-            autorites += '\n';
-        }
-    };
+    // replaces the bundle libcurl would read. Read again only when the
+    // variables change.
+    const curl_version_info_data* version = curl_version_info(CURLVERSION_NOW);
     const char* supplements[] = {std::getenv("CURL_CA_BUNDLE"), std::getenv("SSL_CERT_FILE")};
-    bool supplement = false;
+    QByteArray cle;
     for (const char* chemin : supplements)
-        supplement = supplement || (chemin && *chemin);
-    if (supplement) {
-        ajouter(curl_version_info(CURLVERSION_NOW)->cainfo);
-        for (const char* chemin : supplements)
-            ajouter(chemin);
+        cle += QByteArray(chemin ? chemin : "") + '\0';
+    static QByteArray clelue;
+    static QByteArray autorites;
+    if (cle != clelue) {
+        clelue = cle;
+        autorites.clear();
+        if (cle.size() > 2) {
+            const auto ajouter = [&](const char* chemin) {
+                if (!chemin || !*chemin)
+                    return;
+                QFile f(QFile::decodeName(chemin));
+                if (f.open(QIODevice::ReadOnly)) {
+                    autorites += f.readAll();
+                    autorites += '\n';
+                }
+            };
+            ajouter(version->cainfo);
+            for (const char* chemin : supplements)
+                ajouter(chemin);
+            if (autorites.isEmpty())
+                autorites = "\n"; // nothing readable: nothing trusted
+        }
+    }
+    if (autorites.isEmpty()) {
+        curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, nullptr);
+    } else {
         curl_blob bloc{autorites.data(), static_cast<size_t>(autorites.size()), CURL_BLOB_COPY};
         curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &bloc);
     }
     // A folder of hashed certificates is read beside the bundle.
-    if (const char* dossier = std::getenv("SSL_CERT_DIR"); dossier && *dossier)
-        curl_easy_setopt(e, CURLOPT_CAPATH, dossier);
+    const char* dossier = std::getenv("SSL_CERT_DIR");
+    curl_easy_setopt(e, CURLOPT_CAPATH, dossier && *dossier ? dossier : version->capath);
 }
 
 struct LibererEasy {
@@ -104,16 +117,13 @@ struct LibererMulti {
 // fetch loop delivers it.
 struct TransfertCurl::Session {
     explicit Session(Puits& p) : puits(p) {}
-    ~Session()
-    {
-        if (multi && easy)
-            curl_multi_remove_handle(multi.get(), easy.get());
-    }
+    ~Session() { retirer(false); }
 
     Puits& puits;
-    std::unique_ptr<CURL, LibererEasy> easy;
-    std::unique_ptr<CURLM, LibererMulti> multi; // declared last: cleaned first
-    char erreurcurl[CURL_ERROR_SIZE] = {};
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+    bool ajoute = false;
+    char* erreurcurl = nullptr;
 
     std::vector<int> etatsenattente;
     int plushaut = 0;    // highest state recorded
@@ -135,6 +145,42 @@ struct TransfertCurl::Session {
     bool puitsenechec = false;
     std::string raisonpuits;
 
+    // Ends the fetch in the session. The connection of a fetch that did not
+    // complete is closed, never handed to a later fetch; no callback is left
+    // pointing at this fetch.
+    void retirer(bool garder)
+    {
+        if (!ajoute)
+            return;
+        ajoute = false;
+        if (!garder)
+            curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+        curl_multi_remove_handle(multi, easy);
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 0L);
+        for (const CURLoption donnees : {CURLOPT_RESOLVER_START_DATA, CURLOPT_OPENSOCKETDATA, CURLOPT_SOCKOPTDATA,
+                                         CURLOPT_PREREQDATA, CURLOPT_HEADERDATA, CURLOPT_WRITEDATA,
+                                         CURLOPT_XFERINFODATA})
+            curl_easy_setopt(easy, donnees, nullptr);
+        curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, nullptr);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+    }
+
+    // A host whose address the session knows, or a connection of the
+    // session reused: the status line still passes through the states that
+    // lead to etat.
+    void combler(int etat)
+    {
+        for (int avant = recherche; avant < etat; ++avant)
+            if (plushaut < avant)
+                signaler(avant);
+    }
+
     void signaler(int etat)
     {
         etatsenattente.push_back(etat);
@@ -152,17 +198,20 @@ struct TransfertCurl::Session {
     }
     static curl_socket_t ouvrirsocket(void* s, curlsocktype, curl_sockaddr* adresse)
     {
+        static_cast<Session*>(s)->combler(hotetrouve);
         static_cast<Session*>(s)->signaler(hotetrouve);
         return ::socket(adresse->family, adresse->socktype | SOCK_CLOEXEC, adresse->protocol);
     }
     static int optionssocket(void* s, curl_socket_t, curlsocktype)
     {
+        static_cast<Session*>(s)->combler(connexion);
         static_cast<Session*>(s)->signaler(connexion);
         return CURL_SOCKOPT_OK;
     }
     static int prealable(void* s, char*, char*, int, int)
     {
         auto* session = static_cast<Session*>(s);
+        session->combler(connecte);
         session->prealablevu = true;
         session->signaler(connecte);
         session->signaler(demande);
@@ -216,6 +265,16 @@ struct TransfertCurl::Session {
     }
 };
 
+// The handles of the session: one easy handle, reused fetch after fetch (it
+// keeps the authentication scheme a proxy asked for), in one multi handle
+// that keeps the connections, TLS sessions, certificate store and DNS
+// answers.
+struct TransfertCurl::Poignees {
+    std::unique_ptr<CURLM, LibererMulti> multi{curl_multi_init()};
+    std::unique_ptr<CURL, LibererEasy> easy{curl_easy_init()}; // declared last: cleaned first
+    char erreurcurl[CURL_ERROR_SIZE] = {};
+};
+
 TransfertCurl::TransfertCurl(int delai) : delai_(delai)
 {
     initialiser();
@@ -246,16 +305,22 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
         ~Fin() { encours = nullptr; }
     } fin{encours_};
 
-    s.easy.reset(curl_easy_init());
-    s.multi.reset(curl_multi_init());
-    if (!s.easy || !s.multi)
+    if (!poignees_)
+        poignees_ = std::make_unique<Poignees>();
+    if (!poignees_->easy || !poignees_->multi) {
+        poignees_.reset();
         throw Echec("libcurl indisponible");
+    }
+    s.easy = poignees_->easy.get();
+    s.multi = poignees_->multi.get();
+    s.erreurcurl = poignees_->erreurcurl;
+    s.erreurcurl[0] = '\0';
 
     // Spaces are not allowed in an address: they stand for %20, as browsers
     // take them.
     const QByteArray url = QString(adresse).replace(u' ', QStringLiteral("%20")).toUtf8();
     const auto delaims = static_cast<long>(delai_) * 1000L;
-    CURL* e = s.easy.get();
+    CURL* e = s.easy;
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
@@ -268,6 +333,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, tampon);
     curl_easy_setopt(e, CURLOPT_USERAGENT, "velorine-maj/" VELORINE_VERSION);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.erreurcurl);
+    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
     reglerconventions(e);
 
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &Session::debutrecherche);
@@ -286,8 +352,9 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &Session::progres);
     curl_easy_setopt(e, CURLOPT_XFERINFODATA, &s);
 
-    if (curl_multi_add_handle(s.multi.get(), e) != CURLM_OK)
+    if (curl_multi_add_handle(s.multi, e) != CURLM_OK)
         throw Echec("libcurl indisponible");
+    s.ajoute = true;
 
     const auto delai = std::chrono::seconds(delai_);
 
@@ -324,7 +391,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     bool fini = false;
     while (!fini) {
         int actifs = 0;
-        if (curl_multi_perform(s.multi.get(), &actifs) != CURLM_OK)
+        if (curl_multi_perform(s.multi, &actifs) != CURLM_OK)
             throw Echec("libcurl: échec du transfert");
 
         // The request is on its way once libcurl has timed the start of the
@@ -336,7 +403,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
             s.signaler(demandeenvoyee);
 
         int restants = 0;
-        while (CURLMsg* message = curl_multi_info_read(s.multi.get(), &restants)) {
+        while (CURLMsg* message = curl_multi_info_read(s.multi, &restants)) {
             if (message->msg == CURLMSG_DONE) {
                 resultat = message->data.result;
                 fini = true;
@@ -353,7 +420,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
             break;
         }
 
-        if (curl_multi_poll(s.multi.get(), nullptr, 0, attentems, nullptr) != CURLM_OK)
+        if (curl_multi_poll(s.multi, nullptr, 0, attentems, nullptr) != CURLM_OK)
             throw Echec("libcurl: échec de l'attente");
         // The user's clicks, repaints and close requests; annuler() may run
         // here.
@@ -377,8 +444,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
             livrer(true);
             s.signaler(deconnexion);
             livrer(true);
-            curl_multi_remove_handle(s.multi.get(), e);
-            s.multi.reset(); // closes the connections
+            s.retirer(true); // the connection stays for the next fetch
             s.signaler(deconnecte);
             s.signaler(termine);
             livrer(true);
@@ -387,8 +453,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     }
 
     // A failure: the connection is closed before the error is told.
-    curl_multi_remove_handle(s.multi.get(), e);
-    s.multi.reset();
+    s.retirer(false);
     // The sink failed, not the transfer: the status line keeps the last
     // state the transfer really reached.
     if (s.puitsenechec) {

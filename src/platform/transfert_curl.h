@@ -15,11 +15,19 @@
 // FTP error and a body shorter than announced fail the fetch, so an error
 // page never reaches the sink.
 //
+// One session for the engine's life: the libcurl handles outlive each fetch,
+// so that the connections, TLS sessions, certificate store, DNS answers and
+// the proxy's authentication scheme serve every later fetch; HTTP/2 where
+// the server offers it. A connection whose fetch failed or was cancelled is
+// closed, never reused.
+//
 // The time-out is a no-progress time-out: a transfer fails when, for that
 // many seconds, no byte has arrived and no new state was reached. A slow but
 // moving transfer never fails for its length.
 
 #include "transfert.h"
+
+#include <memory>
 
 namespace velorine {
 
@@ -46,7 +54,9 @@ public:
 
 private:
     struct Session;
+    struct Poignees;
     int delai_;
+    std::unique_ptr<Poignees> poignees_;
     Session* encours_ = nullptr;
 };
 

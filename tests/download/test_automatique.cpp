@@ -106,6 +106,21 @@ TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
     EXPECT_TRUE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
 }
 
+// One session for the whole run: the list and every file come over one
+// connection of a server that keeps its connections.
+TEST_F(SansFenetre, TheWholeRunUsesOneConnection)
+{
+    serveur = std::make_unique<ServeurHttp>(web, QStringList{"--keepalive"});
+    ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+    adresseliste(serveur->url(QStringLiteral("/LISTE.MAJ")));
+    liste({" 3", " 4", " 5"});
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), QByteArray("Niveau 4"));
+    EXPECT_EQ(serveur->journal(),
+              (QStringList{"CONNEXION", "GET /LISTE.MAJ", "GET /f3.dat", "GET /f4.dat", "GET /f5.dat"}));
+}
+
 // Each file's data reaches the disk before its rename; the folders' entries
 // are made durable once a folder, after the last file and before the level
 // is written. Seen through the system calls of a real run.

@@ -23,6 +23,10 @@ first line of output once it accepts connections. It serves the files of
                           the credentials of --digest USER:PASS; anything
                           else gets 401 and a Digest challenge
 
+With --keepalive the server speaks HTTP/1.1 and keeps each connection for
+the client's next requests, logging "CONNEXION" for each new one (the
+bodies without a length, and the short ones, still end their connection).
+
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
 with --proxy-auth USER:PASS it first asks for Basic proxy credentials (407).
@@ -109,6 +113,11 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def setup(self):
+        super().setup()
+        if ARGS.keepalive:
+            journal("CONNEXION")
+
     def entetes(self, code, longueur, type_="application/octet-stream", extra=()):
         self.send_response(code)
         self.send_header("Content-Type", type_)
@@ -179,6 +188,7 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             elif parties[:1] == ["court"] and len(parties) == 3:
                 self.entetes(200, int(parties[2]))
                 self.wfile.write(motif(0, int(parties[1])))
+                self.close_connection = True
             elif parties[:1] == ["bloque"] and len(parties) == 2:
                 n = int(parties[1])
                 self.entetes(200, n + 1000)
@@ -207,7 +217,8 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     return
                 self.fichier(urllib.parse.unquote(url.path[len("/prive"):]))
             elif parties[:1] == ["sanslongueur"] and len(parties) == 2:
-                self.entetes(200, None)
+                self.close_connection = True
+                self.entetes(200, None, extra=[("Connection", "close")])
                 self.wfile.write(motif(0, int(parties[1])))
             else:
                 self.fichier(urllib.parse.unquote(url.path))
@@ -254,10 +265,13 @@ def main():
     p.add_argument("--tls", nargs=2, metavar=("CERT", "CLE"))
     p.add_argument("--proxy-auth")
     p.add_argument("--digest")
+    p.add_argument("--keepalive", action="store_true")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
 
+    if ARGS.keepalive:
+        Gestionnaire.protocol_version = "HTTP/1.1"
     serveur = Serveur(("127.0.0.1", ARGS.port), Gestionnaire)
     if ARGS.tls:
         contexte = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
