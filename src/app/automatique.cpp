@@ -1,14 +1,14 @@
-#include "automatique.h"
+#include "app/automatique.h"
 
-#include "dialogues_console.h"
-#include "dialup.h"
-#include "etapes.h"
-#include "etat.h"
-#include "feuille.h"
-#include "installation.h"
-#include "relancer.h"
-#include "services.h"
-#include "transfert_curl.h"
+#include "platform/dialogues_console.h"
+#include "platform/dialup.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "download/feuille.h"
+#include "updatefile/installation.h"
+#include "platform/relancer.h"
+#include "platform/services.h"
+#include "platform/transfert_curl.h"
 
 #include <QFileInfo>
 #include <memory>

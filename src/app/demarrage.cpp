@@ -1,11 +1,11 @@
-#include "demarrage.h"
+#include "app/demarrage.h"
 
-#include "dialogues_qt.h"
-#include "dialup.h"
-#include "maj.h"
-#include "ouvrir.h"
-#include "transfert_curl.h"
-#include "typemaj.h"
+#include "platform/dialogues_qt.h"
+#include "platform/dialup.h"
+#include "app/maj.h"
+#include "updatefile/ouvrir.h"
+#include "platform/transfert_curl.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QTimer>

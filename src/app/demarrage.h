@@ -3,10 +3,10 @@
 // update file dialog ouvrir in front of it, or the chooser typemaj when the
 // command line asks for it.
 
-#include "etat.h"
-#include "lecteurs.h"
-#include "ligne_commande.h"
-#include "services.h"
+#include "records/etat.h"
+#include "updatefile/lecteurs.h"
+#include "app/ligne_commande.h"
+#include "platform/services.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "ligne_commande.h"
+#include "app/ligne_commande.h"
 
 namespace velorine {
 

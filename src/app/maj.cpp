@@ -1,9 +1,9 @@
-#include "maj.h"
+#include "app/maj.h"
 
-#include "echec.h"
-#include "fenetres.h"
-#include "gardien.h"
-#include "nombres.h"
+#include "base/echec.h"
+#include "platform/fenetres.h"
+#include "platform/gardien.h"
+#include "records/nombres.h"
 
 #include <QDialog>
 #include <QLabel>

@@ -1,13 +1,13 @@
-#include "typemaj.h"
+#include "chooser/typemaj.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "feuilleftp.h"
-#include "gardien.h"
-#include "fenetres.h"
-#include "nomswindows.h"
-#include "relancer.h"
-#include "sansicone.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "download/feuilleftp.h"
+#include "platform/gardien.h"
+#include "platform/fenetres.h"
+#include "records/nomswindows.h"
+#include "platform/relancer.h"
+#include "platform/sansicone.h"
 
 #include <QCursor>
 #include <QKeyEvent>

@@ -7,8 +7,8 @@
 // The entries all have the objectName "Label1"; each carries its index in the
 // dynamic property "index" (0, 1, 2), and entree(index) returns it.
 
-#include "etat.h"
-#include "services.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <array>

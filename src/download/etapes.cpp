@@ -1,12 +1,12 @@
-#include "etapes.h"
+#include "download/etapes.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "feuille.h"
-#include "fichieratomique.h"
-#include "nombres.h"
-#include "nomswindows.h"
-#include "texte.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "download/feuille.h"
+#include "records/fichieratomique.h"
+#include "records/nombres.h"
+#include "records/nomswindows.h"
+#include "base/texte.h"
 
 #include <functional>
 #include <optional>

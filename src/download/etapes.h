@@ -11,8 +11,8 @@
 // The steps see the download window through HoteEtapes, so that they run
 // the same with the real window and without any (unattended runs, tests).
 
-#include "etat.h"
-#include "services.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QString>
 #include <QStringList>

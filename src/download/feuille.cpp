@@ -1,8 +1,8 @@
-#include "feuille.h"
+#include "download/feuille.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "nomswindows.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "records/nomswindows.h"
 
 namespace velorine {
 

@@ -3,9 +3,9 @@
 // dial-up question, independent of its widgets: the window and the
 // unattended run share them.
 
-#include "etapes.h"
-#include "etat.h"
-#include "services.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 namespace velorine {
 

@@ -1,14 +1,14 @@
-#include "feuilleftp.h"
+#include "download/feuilleftp.h"
 
 #include <algorithm>
 
-#include "echec.h"
-#include "feuille.h"
-#include "gardien.h"
-#include "fenetres.h"
-#include "relancer.h"
-#include "sansicone.h"
-#include "texteetat.h"
+#include "base/echec.h"
+#include "download/feuille.h"
+#include "platform/gardien.h"
+#include "platform/fenetres.h"
+#include "platform/relancer.h"
+#include "platform/sansicone.h"
+#include "download/texteetat.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -16,9 +16,9 @@
 // unwound. The object itself lives on, owned by its parent, and is loaded
 // afresh on the next show.
 
-#include "etapes.h"
-#include "etat.h"
-#include "services.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <functional>

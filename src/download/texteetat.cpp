@@ -1,4 +1,4 @@
-#include "texteetat.h"
+#include "download/texteetat.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "dialogues_qt.h"
+#include "platform/dialogues_qt.h"
 
 #include <QApplication>
 #include <QMessageBox>

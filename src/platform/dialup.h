@@ -3,7 +3,7 @@
 // system D-Bus on Linux, the remote-access service on Windows. CMake builds
 // the one file of the platform (dialup_linux.cpp or dialup_windows.cpp).
 
-#include "numerotation.h"
+#include "platform/numerotation.h"
 
 #include <memory>
 

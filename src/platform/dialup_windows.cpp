@@ -1,4 +1,4 @@
-#include "dialup.h"
+#include "platform/dialup.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // and the connection states 0 to 12 of the status line, delivered on the user
 // interface thread during the fetch.
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QString>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "transfert_curl.h"
+#include "platform/transfert_curl.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -19,7 +19,7 @@
 // many seconds, no byte has arrived and no new state was reached. A slow but
 // moving transfer never fails for its length.
 
-#include "transfert.h"
+#include "platform/transfert.h"
 
 namespace velorine {
 

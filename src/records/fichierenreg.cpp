@@ -1,7 +1,7 @@
-#include "fichierenreg.h"
+#include "records/fichierenreg.h"
 
-#include "cp1252.h"
-#include "echec.h"
+#include "records/cp1252.h"
+#include "base/echec.h"
 
 #include <QFile>
 #include <array>

@@ -1,6 +1,6 @@
-#include "nombres.h"
+#include "records/nombres.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "nomswindows.h"
+#include "records/nomswindows.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QDir>
 #include <QStringList>

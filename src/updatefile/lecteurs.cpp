@@ -1,4 +1,4 @@
-#include "lecteurs.h"
+#include "updatefile/lecteurs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "listes.h"
+#include "updatefile/listes.h"
 
-#include "echec.h"
-#include "gardien.h"
-#include "nomswindows.h"
+#include "base/echec.h"
+#include "platform/gardien.h"
+#include "records/nomswindows.h"
 
 #include <QDir>
 #include <QFile>

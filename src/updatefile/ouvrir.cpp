@@ -1,12 +1,12 @@
-#include "ouvrir.h"
+#include "updatefile/ouvrir.h"
 
-#include "echec.h"
-#include "fenetres.h"
-#include "gardien.h"
-#include "installation.h"
-#include "listes.h"
-#include "nomswindows.h"
-#include "relancer.h"
+#include "base/echec.h"
+#include "platform/fenetres.h"
+#include "platform/gardien.h"
+#include "updatefile/installation.h"
+#include "updatefile/listes.h"
+#include "records/nomswindows.h"
+#include "platform/relancer.h"
 
 #include <QDir>
 #include <QGroupBox>

@@ -5,9 +5,9 @@
 // to the product ("ANNULER"). Always shown modally; one instance serves the
 // whole run.
 
-#include "etat.h"
-#include "lecteurs.h"
-#include "services.h"
+#include "records/etat.h"
+#include "updatefile/lecteurs.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <QHash>

@@ -1,5 +1,5 @@
 #include "faux.h"
-#include "ligne_commande.h"
+#include "app/ligne_commande.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 
 #include "dossiers.h"
 #include "faux.h"
-#include "feuilleftp.h"
+#include "download/feuilleftp.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
-#include "typemaj.h"
+#include "platform/transfert_curl.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QLabel>

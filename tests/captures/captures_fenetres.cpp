@@ -13,8 +13,8 @@
 #include "dossiers.h"
 #include "etapes_factices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "typemaj.h"
+#include "download/feuilleftp.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QDir>

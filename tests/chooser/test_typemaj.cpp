@@ -4,9 +4,9 @@
 #include "dossiers.h"
 #include "etapes_factices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "fenetres.h"
-#include "typemaj.h"
+#include "download/feuilleftp.h"
+#include "platform/fenetres.h"
+#include "chooser/typemaj.h"
 
 #include <QDir>
 #include <QFileInfo>

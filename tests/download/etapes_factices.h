@@ -2,7 +2,7 @@
 // Stand-ins for the three steps of the automatic update, for the tests of the
 // windows that run them. Each records its call and runs what the test asks.
 
-#include "etapes.h"
+#include "download/etapes.h"
 
 #include <QStringList>
 #include <functional>

@@ -4,12 +4,12 @@
 
 #include "dossiers.h"
 #include "impression.h"
-#include "etapes.h"
+#include "download/etapes.h"
 #include "faux.h"
-#include "feuille.h"
-#include "relancer.h"
+#include "download/feuille.h"
+#include "platform/relancer.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
+#include "platform/transfert_curl.h"
 
 #include <QDir>
 #include <QFileInfo>

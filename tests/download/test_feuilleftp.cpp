@@ -5,9 +5,9 @@
 #include "dossiers.h"
 #include "etapes_factices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "fenetres.h"
-#include "texteetat.h"
+#include "download/feuilleftp.h"
+#include "platform/fenetres.h"
+#include "download/texteetat.h"
 
 #include <QApplication>
 #include <QDir>

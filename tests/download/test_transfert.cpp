@@ -3,7 +3,7 @@
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
+#include "platform/transfert_curl.h"
 
 #include <QCoreApplication>
 #include <QDir>

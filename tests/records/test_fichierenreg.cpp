@@ -1,7 +1,7 @@
-#include "cp1252.h"
+#include "records/cp1252.h"
 #include "dossiers.h"
-#include "echec.h"
-#include "fichierenreg.h"
+#include "base/echec.h"
+#include "records/fichierenreg.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

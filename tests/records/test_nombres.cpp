@@ -1,6 +1,6 @@
-#include "echec.h"
-#include "nombres.h"
-#include "texte.h"
+#include "base/echec.h"
+#include "records/nombres.h"
+#include "base/texte.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "dossiers.h"
 #include "faux.h"
-#include "installation.h"
+#include "updatefile/installation.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // files, the path in ficharge, and the installation it starts.
 
 #include "dossiers.h"
-#include "etat.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "fenetres.h"
-#include "ouvrir.h"
+#include "platform/fenetres.h"
+#include "updatefile/ouvrir.h"
 
 #include <QApplication>
 #include <QComboBox>
