@@ -51,8 +51,8 @@ const int hauts[3] = {840, 1320, 1800};
 
 } // namespace
 
-typemaj::typemaj(Etat& etat, Services& services, QWidget* parent)
-    : QDialog(parent), etat_(etat), services_(services)
+typemaj::typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent)
+    : QDialog(parent), etat_(etat), services_(services), etapes_(etapes)
 {
     chargerpointeur();
     setObjectName(QStringLiteral("typemaj"));
@@ -137,7 +137,7 @@ void typemaj::Label1_Click(int index)
     case 0:
         ignorer([&] {
             if (!feuille_)
-                feuille_ = new feuilleFTP(etat_, services_, this);
+                feuille_ = new feuilleFTP(etat_, services_, etapes_, this);
             feuille_->montrer();
         });
         break;

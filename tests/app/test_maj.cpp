@@ -128,7 +128,8 @@ TEST(Demarrage, FermerLesFenetresNeRelancePasLeProduit)
     });
     suivi.start();
 
-    EXPECT_EQ(executerfenetres(etat, services, false, [] { return QList<Lecteur>{{"/", "/ (Système)"}}; }), 0);
+    EtapesInternet etapes;
+    EXPECT_EQ(executerfenetres(etat, services, etapes, false, [] { return QList<Lecteur>{{"/", "/ (Système)"}}; }), 0);
     EXPECT_EQ(etape, 2);
     EXPECT_TRUE(faux.coquille.demarres.isEmpty());
     EXPECT_EQ(faux.coquille.terminaisons, 0);

@@ -72,7 +72,8 @@ protected:
     Services services{faux.dialogues, boucle, coquille, transfert, faux.numerotation};
     BoucleQt boucle;
     Etat etat;
-    typemaj choix{etat, services};
+    EtapesInternet etapes;
+    typemaj choix{etat, services, etapes};
 };
 
 } // namespace

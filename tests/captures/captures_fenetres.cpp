@@ -11,7 +11,7 @@
 // The three steps are stand-ins: nothing is fetched.
 
 #include "dossiers.h"
-#include "etapes_factices.h"
+#include "etapesfactices.h"
 #include "faux.h"
 #include "download/feuilleftp.h"
 #include "chooser/typemaj.h"
@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     Faux faux;
     Services services = faux.services();
 
-    typemaj choix(etat, services);
+    EtapesFactices etapes;
+    typemaj choix(etat, services, etapes);
     choix.show();
     QCoreApplication::processEvents();
     // The pointer over the first entry. On a real display the pointer's move
@@ -77,12 +78,12 @@ int main(int argc, char** argv)
     QApplication::sendEvent(entree, &mouvement);
     bool ok = enregistrer(&choix, sortie.filePath("typemaj.png"));
 
-    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat&, Services&, HoteEtapes&) {
         ok = enregistrer(choix.feuille(), sortie.filePath("feuilleFTP.png")) && ok;
     };
-    etapesfactices().tesparti = [&](Etat&, Services& s, HoteEtapes& f) {
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) {
         f.Label1(QStringLiteral("Transfert du fichier 2 / 3"));
-        s.transfert.etatchange(8);
+        f.etattransfert(EtatTransfert::Reception);
         f.progression(2'400'000, 4'000'000);
         ok = enregistrer(choix.feuille(), sortie.filePath("feuilleFTP-transfert.png")) && ok;
         f.decharger();

@@ -6,8 +6,7 @@
 #include "impression.h"
 #include "download/etapes.h"
 #include "faux.h"
-#include "download/feuille.h"
-#include "platform/relancer.h"
+#include "download/controleurfeuille.h"
 #include "serveurs.h"
 #include "platform/transfert_curl.h"
 
@@ -15,6 +14,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 using namespace velorine;
@@ -22,63 +22,55 @@ using namespace velorine::test;
 
 namespace {
 
-// The download window as the steps see it, recording what they did. Its
-// closing and the chooser's entry 2 do what the real ones do.
-class FenetreTest : public HoteEtapes {
+// What the download window shows, recorded: its list, its file counters,
+// the bytes its bar was last told.
+class VueTest : public VueFeuille {
 public:
-    FenetreTest(Etat& etat, Services& services) : etat_(etat), services_(services) {}
-
     QStringList List1() const override { return liste; }
     void viderList1() override { liste.clear(); }
     void ajouterList1(const QString& entree) override { liste.append(entree); }
     void Label1(const QString& texte) override { legendes.append(texte); }
-    void couper() override
-    {
-        ++coupures;
-        velorine::couper(services_);
-    }
-    void decharger() override
-    {
-        ++dechargements;
-        velorine::couper(services_);
-        fermerfeuille(etat_);
-    }
-    [[noreturn]] void choixannuler() override
-    {
-        ++choix;
-        etat_.abandon = false;
-        relancer(etat_.dossierproduit, services_.coquille);
-    }
     void progression(long long recus, long long total) override
     {
         dernierrecus = recus;
         derniertotal = total;
+        if (surprogression)
+            surprogression(recus, total);
     }
     void finprogression() override { ++finsprogression; }
 
-    // "Annuler", as the window handles its click.
-    void annuler()
-    {
-        etat_.fente.fermerfichier();
-        etat_.abandon = true;
-        services_.transfert.annuler();
-        services_.boucle.ceder();
-        services_.dialogues.bip();
-        decharger();
-    }
-
     QStringList liste;
     QStringList legendes;
-    int coupures = 0;
-    int dechargements = 0;
-    int choix = 0;
     long long dernierrecus = -2;
     long long derniertotal = -2;
     int finsprogression = 0;
+    std::function<void(long long recus, long long total)> surprogression;
+};
 
-private:
-    Etat& etat_;
-    Services& services_;
+// The download controller, counting what the steps ask of the window.
+class FenetreTest : public ControleurFeuille {
+public:
+    using ControleurFeuille::ControleurFeuille;
+
+    void couper() override
+    {
+        ++coupures;
+        ControleurFeuille::couper();
+    }
+    void decharger() override
+    {
+        ++dechargements;
+        ControleurFeuille::decharger();
+    }
+    [[noreturn]] void choixannuler() override
+    {
+        ++choix;
+        ControleurFeuille::choixannuler();
+    }
+
+    int coupures = 0;
+    int dechargements = 0;
+    int choix = 0;
 };
 
 const QString marque = QStringLiteral("MAJQZ7INTERNET");
@@ -167,11 +159,9 @@ struct Banc {
     {
         etat.abandon = false;
         try {
-            if (!chargerfeuille(etat, services, fenetre))
+            if (!fenetre.charger())
                 return false;
-            cartesnet(etat, services, fenetre);
-            dresseliste(etat, services, fenetre);
-            tesparti(etat, services, fenetre);
+            fenetre.activer();
         } catch (const FinProcessus&) {
             return true;
         }
@@ -202,7 +192,9 @@ struct Banc {
         return faux.services();
     }();
     Etat etat;
-    FenetreTest fenetre{etat, services};
+    EtapesInternet etapes;
+    VueTest vue;
+    FenetreTest fenetre{etat, services, etapes, vue};
 };
 
 class Etapes : public ::testing::Test, protected Banc {
@@ -215,7 +207,7 @@ TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
     liste(groupes({" 3", " 5", " 4"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(demandes(), (QStringList{"GET /f3.dat", "GET /f5.dat", "GET /f4.dat"}));
-    EXPECT_EQ(fenetre.legendes, (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3",
+    EXPECT_EQ(vue.legendes, (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3",
                                              "Transfert du fichier 3 / 3"}));
     for (int n : {3, 4, 5})
         EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON%1.DAT").arg(n))), contenu(n));
@@ -232,10 +224,9 @@ TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
     // The load, the list and each file yield once.
     EXPECT_EQ(faux.boucle.cessions, 5);
     // The window's bar followed each of the four fetches.
-    EXPECT_EQ(fenetre.finsprogression, 4);
-    EXPECT_EQ(fenetre.dernierrecus, contenu(4).size());
-    EXPECT_EQ(fenetre.derniertotal, contenu(4).size());
-    EXPECT_FALSE(transfert.progression);
+    EXPECT_EQ(vue.finsprogression, 4);
+    EXPECT_EQ(vue.dernierrecus, contenu(4).size());
+    EXPECT_EQ(vue.derniertotal, contenu(4).size());
 }
 
 TEST_F(Etapes, OnlyTheNewerGroupsAreFetched)
@@ -243,7 +234,7 @@ TEST_F(Etapes, OnlyTheNewerGroupsAreFetched)
     liste(groupes({" 1", " 4"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(demandes(), QStringList{"GET /f4.dat"});
-    EXPECT_EQ(fenetre.legendes, QStringList{"Transfert du fichier 1 / 1"});
+    EXPECT_EQ(vue.legendes, QStringList{"Transfert du fichier 1 / 1"});
     EXPECT_EQ(niveaulu(), QStringLiteral(" 4"));
     EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LECON1.DAT"))));
     EXPECT_EQ(lignes(faux.dialogues.boites),
@@ -409,12 +400,12 @@ TEST_F(Etapes, TheListReplacesAnOldOneWhole)
 {
     ecrirefichier(chemin(QStringLiteral("LISTE.MAJ")), QByteArray(100000, 'x'));
     liste(groupes({" 3"}));
-    ASSERT_TRUE(chargerfeuille(etat, services, fenetre));
+    ASSERT_TRUE(fenetre.charger());
     cartesnet(etat, services, fenetre);
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LISTE.MAJ"))), lirefichier(web + QStringLiteral("/LISTE.MAJ")));
     EXPECT_FALSE(etat.abandon);
     EXPECT_TRUE(faux.dialogues.boites.empty());
-    EXPECT_EQ(fenetre.finsprogression, 1);
+    EXPECT_EQ(vue.finsprogression, 1);
 }
 
 TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
@@ -449,7 +440,7 @@ TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
         EXPECT_TRUE(b.etat.abandon);
         EXPECT_EQ(b.fenetre.dechargements, 1);
         EXPECT_FALSE(b.etat.fente.ouverte());
-        EXPECT_TRUE(b.fenetre.liste.isEmpty());
+        EXPECT_TRUE(b.vue.liste.isEmpty());
         EXPECT_EQ(contenudossier(b.produit), avant);
     }
 }
@@ -481,7 +472,7 @@ TEST(EtapesListe, TheListMarkerIsComparedExactly)
 
 TEST_F(Etapes, AMissingListFileIsRejected)
 {
-    etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
+    ASSERT_TRUE(fenetre.charger());
     dresseliste(etat, services, fenetre);
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({pasdeliste}));
     EXPECT_EQ(fenetre.dechargements, 1);
@@ -491,17 +482,17 @@ TEST_F(Etapes, AMissingListFileIsRejected)
 TEST_F(Etapes, TheListEndsAtTheFirstBlankEntryAndKeepsEntriesAsStored)
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
-    fenetre.liste = QStringList{"ancienne entrée"};
+    vue.liste = QStringList{"ancienne entrée"};
     ecrirefichier(etat.fichierliste, fichierenregistrements({marque, "  3  ", "adresse", "NOM", "   ", " 4", "a", "B"}));
     dresseliste(etat, services, fenetre);
-    EXPECT_EQ(fenetre.liste, (QStringList{"  3  ", "adresse", "NOM"}));
+    EXPECT_EQ(vue.liste, (QStringList{"  3  ", "adresse", "NOM"}));
     EXPECT_TRUE(faux.dialogues.boites.empty());
     EXPECT_FALSE(etat.fente.ouverte());
 
     // Four records: the end of the file ends the list.
     ecrirefichier(etat.fichierliste, fichierenregistrements({marque, " 3", "adresse", "NOM"}));
     dresseliste(etat, services, fenetre);
-    EXPECT_EQ(fenetre.liste, (QStringList{" 3", "adresse", "NOM"}));
+    EXPECT_EQ(vue.liste, (QStringList{" 3", "adresse", "NOM"}));
     EXPECT_FALSE(etat.abandon);
 }
 
@@ -512,9 +503,9 @@ TEST_F(Etapes, ALastGroupWithoutAddressFailsItsFetch)
     liste(groupes({" 3", " 4"}) + QStringList{" 9"});
     const QByteArray avant = tempo();
     EXPECT_FALSE(activer());
-    EXPECT_EQ(fenetre.liste.size(), 7);
+    EXPECT_EQ(vue.liste.size(), 7);
     EXPECT_EQ(demandes(), (QStringList{"GET /f3.dat", "GET /f4.dat"}));
-    EXPECT_EQ(fenetre.legendes.back(), QStringLiteral("Transfert du fichier 3 / 3"));
+    EXPECT_EQ(vue.legendes.back(), QStringLiteral("Transfert du fichier 3 / 3"));
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({telechargementimpossible}));
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), contenu(4));
     EXPECT_EQ(tempo(), avant);
@@ -529,7 +520,7 @@ TEST_F(Etapes, AListPastTheRecordLimitIsRejected)
     ecrirefichier(etat.fichierliste, fichierenregistrements(enregs));
     dresseliste(etat, services, fenetre);
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({pasdeliste}));
-    EXPECT_EQ(fenetre.liste.size(), 32766);
+    EXPECT_EQ(vue.liste.size(), 32766);
 }
 
 TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
@@ -546,11 +537,11 @@ TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
 TEST_F(Etapes, NothingRunsAfterAnEarlierFailure)
 {
     etat.abandon = true;
-    fenetre.liste = groupes({" 3"});
+    vue.liste = groupes({" 3"});
     dresseliste(etat, services, fenetre);
     tesparti(etat, services, fenetre);
     EXPECT_TRUE(faux.dialogues.boites.empty());
-    EXPECT_EQ(fenetre.liste.size(), 3);
+    EXPECT_EQ(vue.liste.size(), 3);
     EXPECT_EQ(serveur->journal(), QStringList());
     EXPECT_EQ(fenetre.dechargements, 0);
 }
@@ -564,7 +555,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
            " 5", url(QStringLiteral("/f5.dat")), "LECON5.DAT"});
     ecrirefichier(chemin(QStringLiteral("LECON4.DAT")), "ancienne lecon 4");
     bool clique = false;
-    transfert.progression = [&](long long recus, long long) {
+    vue.surprogression = [&](long long recus, long long) {
         if (recus >= 5000 && !clique) {
             clique = true;
             QTimer::singleShot(0, [&] { fenetre.annuler(); });
@@ -579,7 +570,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
     EXPECT_EQ(faux.dialogues.bips, 1);
     EXPECT_EQ(fenetre.dechargements, 1);
     // The closed window is left alone: its bar saw the list and one file.
-    EXPECT_EQ(fenetre.finsprogression, 2);
+    EXPECT_EQ(vue.finsprogression, 2);
     EXPECT_TRUE(etat.abandon);
     EXPECT_EQ(tempo(), avant);
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), contenu(3));
@@ -587,7 +578,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
     EXPECT_EQ(contenudossier(produit), (QStringList{"LECON3.DAT", "LECON4.DAT", "PARANET.LST", "TEMPO.QZS"}));
 
     // A new choice of the chooser: the update now runs to its end.
-    transfert.progression = nullptr;
+    vue.surprogression = nullptr;
     liste(groupes({" 3", " 4", " 5"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({termine5}));

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>
@@ -53,19 +54,13 @@ protected:
         ASSERT_TRUE(dossier.isValid());
         contenu = QByteArray("Lecon 3, mise a jour\n").repeated(1000);
         ecrirefichier(dossier.filePath(QStringLiteral("a.bin")), contenu);
-        transfert.etatchange = [this](int e) { etats.push_back(e); };
-        transfert.progression = [this](long long r, long long t) {
-            recus = r;
-            total = t;
-            ++progressions;
-        };
     }
 
     // The fetch, with the reason of its failure ("" for success).
     QString fetch(const QString& adresse, Puits& puits)
     {
         try {
-            transfert.ouvrirurl(adresse, puits);
+            transfert.ouvrirurl(adresse, puits, suivi);
             return QString();
         } catch (const EchecPuits& e) {
             return QStringLiteral("puits: ") + QString::fromUtf8(e.what());
@@ -81,6 +76,23 @@ protected:
     long long recus = -2;
     long long total = -2;
     int progressions = 0;
+    // Called on each progress too, when set.
+    std::function<void(long long recus, long long total)> surprogression;
+
+    // Records what the engine tells of each fetch.
+    struct Suivi : SuiviTransfert {
+        Moteur& m;
+        explicit Suivi(Moteur& moteur) : m(moteur) {}
+        void etatchange(EtatTransfert e) override { m.etats.push_back(static_cast<int>(e)); }
+        void progression(long long r, long long t) override
+        {
+            m.recus = r;
+            m.total = t;
+            ++m.progressions;
+            if (m.surprogression)
+                m.surprogression(r, t);
+        }
+    } suivi{*this};
 };
 
 const std::vector<int> etatscomplets{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12};
@@ -249,7 +261,7 @@ TEST_F(Moteur, ACancelFromTheEventLoopAbortsTheTransfer)
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
     bool clique = false;
-    transfert.progression = [&](long long r, long long) {
+    surprogression = [&](long long r, long long) {
         if (r > 0 && !clique) {
             clique = true;
             QTimer::singleShot(0, [&] { transfert.annuler(); });
@@ -286,7 +298,7 @@ TEST_F(Moteur, AFetchStartedDuringAnotherIsRefused)
     ASSERT_TRUE(serveur.pret());
     QString interne = QStringLiteral("pas lancé");
     bool lance = false;
-    transfert.progression = [&](long long, long long) {
+    surprogression = [&](long long, long long) {
         if (!lance) {
             lance = true;
             QTimer::singleShot(0, [&] {
