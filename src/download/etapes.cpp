@@ -128,6 +128,8 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     } catch (const std::exception&) {
         if (etat.abandon)
             return;
+        // "dique": the message as users have always seen it, misspelling
+        // included; do not correct it (tesparti's says "disque").
         echecfeuille(etat, services, fenetre, QStringLiteral("Ouverture impossible"),
                      phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
                                 : QStringLiteral("Ecriture sur dique impossible"));

@@ -18,6 +18,8 @@ bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre)
         etat.versionactuelle = donnees::lireniveau(etat.fente, etat.fichiertempo);
         return true;
     } catch (const std::exception&) {
+        // "imposible": the message as users have always seen it, misspelling
+        // included; do not correct it.
         echecfeuille(etat, services, fenetre, QStringLiteral("Lecture impossible"),
                      QStringLiteral("Lecture imposible sur le disque."));
         return false;

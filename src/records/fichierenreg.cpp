@@ -146,30 +146,6 @@ void Fente::fermerfichier() noexcept
     ecrite_ = false;
 }
 
-void Fente::ouvrirbinaire(const QString& chemin)
-{
-    if (ouverte())
-        throw Echec("la fente est déjà ouverte");
-    const int fd = ouvrirregulier(chemin, O_WRONLY | O_CREAT);
-    if (fd < 0)
-        throw Echec(raison("ouverture en écriture de", chemin));
-    fd_ = fd;
-    mode_ = Mode::Binaire;
-    ecrite_ = false;
-}
-
-void Fente::ecrireoctets(const QString& chemin, const QByteArray& octets)
-{
-    ouvrirbinaire(chemin);
-    ecrireabsolu(octets.constData(), static_cast<std::size_t>(octets.size()), 0);
-    const int fd = fd_;
-    fd_ = -1;
-    mode_ = Mode::Fermee;
-    const bool synchro = ::fsync(fd) == 0 || errno == EINVAL;
-    if (::close(fd) != 0 || !synchro)
-        throw Echec(raison("fermeture de", chemin));
-}
-
 void effacerfichier(const QString& chemin)
 {
     const QByteArray nom = QFile::encodeName(chemin);

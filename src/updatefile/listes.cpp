@@ -46,13 +46,13 @@ Lecteur ListeLecteurs::lecteur() const
 
 Lecteur ListeLecteurs::lecteurde(const QString& dossier) const
 {
-    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    const qsizetype i = indexlecteur(lecteurs_, dossier);
     return i >= 0 ? lecteurs_[i] : Lecteur{};
 }
 
 void ListeLecteurs::montrerlecteurde(const QString& dossier)
 {
-    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    const qsizetype i = indexlecteur(lecteurs_, dossier);
     if (i >= 0) {
         const QSignalBlocker silence(this);
         setCurrentIndex(static_cast<int>(i));
