@@ -31,19 +31,19 @@ public:
 // The connection states of a transfer, numbered as the status line numbers
 // them.
 enum class EtatTransfert : int {
-    Aucun = 0,           // no activity
-    Recherche = 1,       // looking up the host
-    HoteTrouve = 2,      // host address found
-    Connexion = 3,       // connecting
-    Connecte = 4,        // connected
-    Demande = 5,         // sending the request
-    DemandeEnvoyee = 6,  // request sent
-    Reponse = 7,         // receiving the response
-    Reception = 8,       // receiving the data
-    Deconnexion = 9,     // disconnecting
-    Deconnecte = 10,     // disconnected
-    Erreur = 11,         // communication error
-    Termine = 12,        // response complete
+    Aucun = 0,          // no activity
+    Recherche = 1,      // looking up the host
+    HoteTrouve = 2,     // host address found
+    Connexion = 3,      // connecting
+    Connecte = 4,       // connected
+    Demande = 5,        // sending the request
+    DemandeEnvoyee = 6, // request sent
+    Reponse = 7,        // receiving the response
+    Reception = 8,      // receiving the data
+    Deconnexion = 9,    // disconnecting
+    Deconnecte = 10,    // disconnected
+    Erreur = 11,        // communication error
+    Termine = 12,       // response complete
 };
 
 // Follows one fetch: its state changes, and the bytes of the body received so
