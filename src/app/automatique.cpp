@@ -1,13 +1,13 @@
 #include "app/automatique.h"
 
-#include "platform/dialogues_console.h"
-#include "platform/dialup.h"
+#include "platform/dialoguesconsole.h"
+#include "platform/numerotationsysteme.h"
 #include "download/controleurfeuille.h"
 #include "download/etapes.h"
 #include "records/etat.h"
 #include "updatefile/installation.h"
 #include "platform/services.h"
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QFileInfo>
 #include <memory>

@@ -1,10 +1,10 @@
 #include "app/demarrage.h"
 
-#include "platform/dialogues_qt.h"
-#include "platform/dialup.h"
+#include "platform/dialoguesqt.h"
+#include "platform/numerotationsysteme.h"
 #include "app/maj.h"
 #include "updatefile/ouvrir.h"
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 #include "chooser/typemaj.h"
 
 #include <QApplication>

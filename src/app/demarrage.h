@@ -6,7 +6,7 @@
 #include "download/etapes.h"
 #include "records/etat.h"
 #include "updatefile/lecteurs.h"
-#include "app/ligne_commande.h"
+#include "app/lignecommande.h"
 #include "platform/services.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "app/automatique.h"
 #include "app/demarrage.h"
-#include "app/ligne_commande.h"
+#include "app/lignecommande.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -10,7 +10,7 @@
 // start instead. Xvfb has no window manager, so the title bars in the images
 // are drawn here, from each window's title.
 
-#include "platform/dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 #include "dossiers.h"
 #include "records/etat.h"
 #include "faux.h"

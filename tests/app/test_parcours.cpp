@@ -6,7 +6,7 @@
 #include "faux.h"
 #include "download/feuilleftp.h"
 #include "serveurs.h"
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 #include "chooser/typemaj.h"
 
 #include <QApplication>

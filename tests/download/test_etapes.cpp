@@ -8,7 +8,7 @@
 #include "faux.h"
 #include "download/controleurfeuille.h"
 #include "serveurs.h"
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -202,7 +202,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(pret()) << qPrintable(serveur->erreur()); }
 };
 
-TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
+TEST_F(Etapes, LesNiveauxPlusRecentsSontTelechargesDansLOrdreEtLePlusHautEstInscrit)
 {
     liste(groupes({" 3", " 5", " 4"}));
     EXPECT_TRUE(activer());
@@ -229,7 +229,7 @@ TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
     EXPECT_EQ(vue.derniertotal, contenu(4).size());
 }
 
-TEST_F(Etapes, OnlyTheNewerGroupsAreFetched)
+TEST_F(Etapes, SeulsLesGroupesPlusRecentsSontTelecharges)
 {
     liste(groupes({" 1", " 4"}));
     EXPECT_TRUE(activer());
@@ -241,7 +241,7 @@ TEST_F(Etapes, OnlyTheNewerGroupsAreFetched)
               lignes({information("Actualisation terminée.", "Vous disposez maintenant de la version 4")}));
 }
 
-TEST_F(Etapes, AnUpToDateProductIsLeftAlone)
+TEST_F(Etapes, UnProduitAJourNEstPasTouche)
 {
     liste(groupes({" 1", " 2"}));
     const QByteArray avant = tempo();
@@ -257,7 +257,7 @@ TEST_F(Etapes, AnUpToDateProductIsLeftAlone)
 }
 
 // The dial-up question comes once, from the run, before the product starts.
-TEST_F(Etapes, AnOpenDialUpConnectionIsOfferedToBeClosed)
+TEST_F(Etapes, LaFermetureDUneConnexionOuverteEstProposee)
 {
     liste(groupes({" 5"}));
     faux.numerotation.connectee = true;
@@ -268,7 +268,7 @@ TEST_F(Etapes, AnOpenDialUpConnectionIsOfferedToBeClosed)
     EXPECT_EQ(faux.numerotation.raccrochages, 1);
 }
 
-TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
+TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
 {
     struct Cas {
         std::vector<std::pair<QString, int>> niveaux; // entry, file fetched
@@ -308,7 +308,7 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
     }
 }
 
-TEST_F(Etapes, EntriesAreTrimmedAndNamesAreWindowsNames)
+TEST_F(Etapes, LesEntreesSontRogneesEtLesNomsSontDesNomsWindows)
 {
     ASSERT_TRUE(QDir().mkpath(chemin(QStringLiteral("donnees"))));
     ecrirefichier(chemin(QStringLiteral("donnees/sons.dat")), "anciens sons");
@@ -323,7 +323,7 @@ TEST_F(Etapes, EntriesAreTrimmedAndNamesAreWindowsNames)
     EXPECT_EQ(niveaulu(), QStringLiteral(" 4"));
 }
 
-TEST_F(Etapes, ATargetIsReplacedWholeAndAnEmptyBodyGivesAnEmptyFile)
+TEST_F(Etapes, UneCibleEstRemplaceeEntiereEtUnCorpsVideDonneUnFichierVide)
 {
     ecrirefichier(chemin(QStringLiteral("LECON3.DAT")), QByteArray(5000, 'x'));
     ecrirefichier(chemin(QStringLiteral("VIDE.DAT")), "ancien contenu");
@@ -335,7 +335,7 @@ TEST_F(Etapes, ATargetIsReplacedWholeAndAnEmptyBodyGivesAnEmptyFile)
     EXPECT_EQ(QFileInfo(chemin(QStringLiteral("VIDE.DAT"))).size(), 0);
 }
 
-TEST_F(Etapes, AFailureOnTheSecondOfThreeKeepsTheFirstAndTheOldLevel)
+TEST_F(Etapes, UnEchecSurLeDeuxiemeDeTroisGardeLePremierEtLAncienNiveau)
 {
     ecrirefichier(chemin(QStringLiteral("LECON4.DAT")), "ancienne lecon 4");
     liste({" 3", url(QStringLiteral("/f3.dat")), "LECON3.DAT", " 4", url(QStringLiteral("/absent.dat")), "LECON4.DAT",
@@ -360,7 +360,7 @@ TEST_F(Etapes, AFailureOnTheSecondOfThreeKeepsTheFirstAndTheOldLevel)
 // A name that cannot be written (a missing folder, a folder in the way, a
 // name that leaves the product folder or names none) is a writing failure:
 // nothing is written anywhere and the level stays.
-TEST(EtapesEcriture, TargetsThatCannotBeWrittenAreWritingFailures)
+TEST(EtapesEcriture, LesCiblesImpossiblesAEcrireSontDesEchecsDEcriture)
 {
     const QStringList noms{
         "MANQUE\\A.DAT", "DOSSIER", "LECON1.DAT\\A.DAT", "..\\dehors.dat", "DOSSIER\\..\\..\\dehors.dat",
@@ -389,14 +389,14 @@ TEST(EtapesEcriture, TargetsThatCannotBeWrittenAreWritingFailures)
 
 // The fetch comes first: when it fails, the failure is told as a fetch
 // failure even if the file could not have been written either.
-TEST_F(Etapes, AFailedFetchIsToldBeforeAnUnwritableName)
+TEST_F(Etapes, UnTelechargementRateEstSignaleAvantUnNomImpossibleAEcrire)
 {
     liste({" 3", url(QStringLiteral("/absent.dat")), "MANQUE\\A.DAT"});
     EXPECT_FALSE(activer());
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({telechargementimpossible}));
 }
 
-TEST_F(Etapes, TheListReplacesAnOldOneWhole)
+TEST_F(Etapes, LaListeRemplaceLAncienneEntiere)
 {
     ecrirefichier(chemin(QStringLiteral("LISTE.MAJ")), QByteArray(100000, 'x'));
     liste(groupes({" 3"}));
@@ -408,7 +408,7 @@ TEST_F(Etapes, TheListReplacesAnOldOneWhole)
     EXPECT_EQ(vue.finsprogression, 1);
 }
 
-TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
+TEST(EtapesListe, UneListeImpossibleATelechargerOuAEcrireEstSignalee)
 {
     const Boite telechargement = erreur("Ouverture impossible", "Téléchargement impossible");
     const Boite ecriture = erreur("Ouverture impossible", "Ecriture sur dique impossible");
@@ -445,7 +445,7 @@ TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
     }
 }
 
-TEST(EtapesListe, TheListMarkerIsComparedExactly)
+TEST(EtapesListe, LaMarqueDeLaListeEstCompareeExactement)
 {
     const std::vector<QByteArray> corps{
         fichierenregistrements({"MAJQZ7INTERNET ", " 3", "adresse", "LECON3.DAT"}),
@@ -470,7 +470,7 @@ TEST(EtapesListe, TheListMarkerIsComparedExactly)
     }
 }
 
-TEST_F(Etapes, AMissingListFileIsRejected)
+TEST_F(Etapes, UnFichierListeAbsentEstRefuse)
 {
     ASSERT_TRUE(fenetre.charger());
     dresseliste(etat, services, fenetre);
@@ -479,7 +479,7 @@ TEST_F(Etapes, AMissingListFileIsRejected)
     EXPECT_FALSE(QFileInfo::exists(etat.fichierliste));
 }
 
-TEST_F(Etapes, TheListEndsAtTheFirstBlankEntryAndKeepsEntriesAsStored)
+TEST_F(Etapes, LaListeFinitALaPremiereEntreeBlancheEtGardeLesEntreesTellesQuelles)
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
     vue.liste = QStringList{"ancienne entrée"};
@@ -498,7 +498,7 @@ TEST_F(Etapes, TheListEndsAtTheFirstBlankEntryAndKeepsEntriesAsStored)
 
 // Seven entries: all seven are listed; the last group has a level but no
 // address and no name, so its fetch fails after the first two groups.
-TEST_F(Etapes, ALastGroupWithoutAddressFailsItsFetch)
+TEST_F(Etapes, UnDernierGroupeSansAdresseEchoueASonTelechargement)
 {
     liste(groupes({" 3", " 4"}) + QStringList{" 9"});
     const QByteArray avant = tempo();
@@ -511,7 +511,7 @@ TEST_F(Etapes, ALastGroupWithoutAddressFailsItsFetch)
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(Etapes, AListPastTheRecordLimitIsRejected)
+TEST_F(Etapes, UneListeAuDelaDeLaLimiteDesEnregistrementsEstRefusee)
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
     QStringList enregs{marque};
@@ -523,7 +523,7 @@ TEST_F(Etapes, AListPastTheRecordLimitIsRejected)
     EXPECT_EQ(vue.liste.size(), 32766);
 }
 
-TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
+TEST_F(Etapes, UneListeVideEstSignaleeEtLaFenetreResteOuverte)
 {
     liste({});
     const QByteArray avant = tempo();
@@ -534,7 +534,7 @@ TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(Etapes, NothingRunsAfterAnEarlierFailure)
+TEST_F(Etapes, RienNeSeFaitApresUnEchecPrecedent)
 {
     etat.abandon = true;
     vue.liste = groupes({" 3"});
@@ -549,7 +549,7 @@ TEST_F(Etapes, NothingRunsAfterAnEarlierFailure)
 // "Annuler" clicked while the second file arrives: the transfer is aborted,
 // the window closes once, no message follows, no level is recorded, and the
 // chooser can start a new attempt.
-TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
+TEST_F(Etapes, AnnulerPendantUnTelechargementArreteSansMessage)
 {
     liste({" 3", url(QStringLiteral("/f3.dat")), "LECON3.DAT", " 4", url(QStringLiteral("/bloque/5000")), "LECON4.DAT",
            " 5", url(QStringLiteral("/f5.dat")), "LECON5.DAT"});
@@ -588,7 +588,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
 
 // "Annuler" handled at the yield after a file has arrived, before it is
 // put in place: that file is not written and the run stops there.
-TEST_F(Etapes, ACancelAfterAFetchStopsBeforeTheFileIsWritten)
+TEST_F(Etapes, AnnulerApresUnTelechargementArreteAvantLEcritureDuFichier)
 {
     liste(groupes({" 3", " 4"}));
     faux.boucle.declencheur = 3; // load, list, then the first file
@@ -602,7 +602,7 @@ TEST_F(Etapes, ACancelAfterAFetchStopsBeforeTheFileIsWritten)
     EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
 }
 
-TEST_F(Etapes, ACancelDuringTheListFetchClosesTheWindowOnce)
+TEST_F(Etapes, AnnulerPendantLeTelechargementDeLaListeFermeLaFenetreUneFois)
 {
     ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
                   fichierenregistrements({"", "", "", "", "", "", url(QStringLiteral("/muet"))}));

@@ -3,7 +3,7 @@
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -97,7 +97,7 @@ protected:
 
 const std::vector<int> etatscomplets{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12};
 
-TEST_F(Moteur, HttpDeliversTheBodyAndEveryStateInOrder)
+TEST_F(Moteur, HttpLivreLeCorpsEtChaqueEtatDansLOrdre)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
@@ -110,7 +110,7 @@ TEST_F(Moteur, HttpDeliversTheBodyAndEveryStateInOrder)
     EXPECT_EQ(total, contenu.size());
 }
 
-TEST_F(Moteur, ALargeBodyArrivesInPiecesWithItsProgress)
+TEST_F(Moteur, UnGrandCorpsArriveParMorceauxAvecSaProgression)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -123,7 +123,7 @@ TEST_F(Moteur, ALargeBodyArrivesInPiecesWithItsProgress)
     EXPECT_EQ(total, taille);
 }
 
-TEST_F(Moteur, ABodyOfUnknownSizeReportsAnUnknownTotal)
+TEST_F(Moteur, UnCorpsDeTailleInconnueDonneUnTotalInconnu)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -135,7 +135,7 @@ TEST_F(Moteur, ABodyOfUnknownSizeReportsAnUnknownTotal)
     EXPECT_EQ(etats.back(), 12);
 }
 
-TEST_F(Moteur, SpacesInAnAddressAreEscaped)
+TEST_F(Moteur, LesEspacesDUneAdresseSontEchappes)
 {
     ecrirefichier(dossier.filePath(QStringLiteral("le fichier.bin")), "avec espace");
     ServeurHttp serveur(dossier.path());
@@ -146,7 +146,7 @@ TEST_F(Moteur, SpacesInAnAddressAreEscaped)
     EXPECT_EQ(serveur.journal(), QStringList{"GET /le%20fichier.bin"});
 }
 
-TEST_F(Moteur, RedirectsAreFollowed)
+TEST_F(Moteur, LesRedirectionsSontSuivies)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -157,7 +157,7 @@ TEST_F(Moteur, RedirectsAreFollowed)
     EXPECT_EQ(etats, etatscomplets);
 }
 
-TEST_F(Moteur, FtpAndFileAddressesAreFetched)
+TEST_F(Moteur, LesAdressesFtpEtFileSontTelechargees)
 {
     ServeurFtp ftp(dossier.path());
     ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
@@ -178,7 +178,7 @@ TEST_F(Moteur, FtpAndFileAddressesAreFetched)
 
 // Every failure ends in state 11 and an exception; an error page never
 // reaches the sink.
-TEST_F(Moteur, FailuresEndInStateElevenAndAnException)
+TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -218,7 +218,7 @@ TEST_F(Moteur, FailuresEndInStateElevenAndAnException)
     }
 }
 
-TEST_F(Moteur, HttpsWithASelfSignedCertificateIsRefused)
+TEST_F(Moteur, HttpsAvecUnCertificatAutosigneEstRefuse)
 {
     const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
     if (openssl.isEmpty())
@@ -241,7 +241,7 @@ TEST_F(Moteur, HttpsWithASelfSignedCertificateIsRefused)
     EXPECT_EQ(etats.back(), 11);
 }
 
-TEST_F(Moteur, ASinkThatFailsStopsTheTransferAsASinkFailure)
+TEST_F(Moteur, UnPuitsQuiEchoueArreteLeTransfertEnEchecDuPuits)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -256,7 +256,7 @@ TEST_F(Moteur, ASinkThatFailsStopsTheTransferAsASinkFailure)
 // "Annuler" is clicked while the body arrives: the click is an event handled
 // during the fetch, the fetch ends at once and the server sees the
 // connection closed.
-TEST_F(Moteur, ACancelFromTheEventLoopAbortsTheTransfer)
+TEST_F(Moteur, AnnulerDepuisLaBoucleInterromptLeTransfert)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -283,7 +283,7 @@ TEST_F(Moteur, ACancelFromTheEventLoopAbortsTheTransfer)
     EXPECT_EQ(etats, etatscomplets);
 }
 
-TEST_F(Moteur, ACancelWithNoFetchRunningDoesNothing)
+TEST_F(Moteur, AnnulerSansTransfertEnCoursNeFaitRien)
 {
     transfert.annuler();
     ServeurHttp serveur(dossier.path());
@@ -292,7 +292,7 @@ TEST_F(Moteur, ACancelWithNoFetchRunningDoesNothing)
     EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin")), puits), QString());
 }
 
-TEST_F(Moteur, AFetchStartedDuringAnotherIsRefused)
+TEST_F(Moteur, UnTransfertLancePendantUnAutreEstRefuse)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -315,7 +315,7 @@ TEST_F(Moteur, AFetchStartedDuringAnotherIsRefused)
 
 // The time-out counts time without progress: a server that stops sending
 // fails the fetch, and so does one that never answers.
-TEST_F(Moteur, AStalledTransferFailsAfterTheNoProgressTimeOut)
+TEST_F(Moteur, UnTransfertBloqueEchoueApresLeDelaiSansProgres)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -343,7 +343,7 @@ protected:
 };
 
 // The proxy of http_proxy is used, with the scheme it asks for.
-TEST_F(Mandataire, TheProxyOfTheEnvironmentIsUsedWithItsCredentials)
+TEST_F(Mandataire, LeMandataireDeLEnvironnementEstUtiliseAvecSesIdentifiants)
 {
     ServeurHttp mandataire(dossier.path(), {"--proxy-auth", "eleve:secret"});
     ASSERT_TRUE(mandataire.pret());
@@ -355,7 +355,7 @@ TEST_F(Mandataire, TheProxyOfTheEnvironmentIsUsedWithItsCredentials)
               (QStringList{"PROXY407 http://velorine.invalid/a.bin", "PROXY http://velorine.invalid/a.bin"}));
 }
 
-TEST_F(Mandataire, NoProxyBypassesTheProxy)
+TEST_F(Mandataire, NoProxyContourneLeMandataire)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());

@@ -1,6 +1,6 @@
 // The real message boxes, answered by a timer from inside their modal loop.
 
-#include "platform/dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 #include "platform/fenetres.h"
 
 #include <QAbstractButton>

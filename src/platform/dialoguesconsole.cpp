@@ -1,4 +1,4 @@
-#include "platform/dialogues_console.h"
+#include "platform/dialoguesconsole.h"
 
 namespace velorine {
 

@@ -1,13 +1,13 @@
 // Pictures of the chooser and of the download window, for checking them by
 // eye against their designs:
 //
-//   captures_fenetres DOSSIER
+//   capturesfenetres DOSSIER
 //
 // writes into DOSSIER typemaj.png (the chooser, its first entry under the
 // pointer), feuilleFTP.png (the download window as its steps begin) and
 // feuilleFTP-transfert.png (during a transfer: state and file counter). Meant
 // to run on a real X display, for example under
-//   xvfb-run -a -s "-screen 0 1024x768x24" captures_fenetres DOSSIER
+//   xvfb-run -a -s "-screen 0 1024x768x24" capturesfenetres DOSSIER
 // The three steps are stand-ins: nothing is fetched.
 
 #include "dossiers.h"
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "utilisation : captures_fenetres DOSSIER\n");
+        std::fprintf(stderr, "utilisation : capturesfenetres DOSSIER\n");
         return 2;
     }
     const QDir sortie(QString::fromLocal8Bit(argv[1]));

@@ -70,7 +70,7 @@ void CoquillePosix::terminer()
 
 } // namespace velorine
 
-#include "platform/dialogues_console.h"
+#include "platform/dialoguesconsole.h"
 
 namespace velorine {
 

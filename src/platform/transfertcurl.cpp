@@ -1,4 +1,4 @@
-#include "platform/transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "platform/dialup.h"
+#include "platform/numerotationsysteme.h"
 
 #include "base/echec.h"
 

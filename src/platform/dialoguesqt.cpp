@@ -1,4 +1,4 @@
-#include "platform/dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 
 #include <QApplication>
 #include <QMessageBox>
