@@ -50,15 +50,15 @@ private:
     // current folder last left it there.
     QHash<QString, QString> courants_;
 
-    QPushButton* Command1;
-    QPushButton* Command2;
-    ListeDossiers* Dir1;
-    ListeFichiers* File1;
-    ListeLecteurs* Drive1;
-    QLabel* Label1;
-    QGroupBox* Frame1;
-    QLineEdit* ficharge;
-    QLabel* Label2;
+    QPushButton* command1_;
+    QPushButton* command2_;
+    ListeDossiers* dir1_;
+    ListeFichiers* file1_;
+    ListeLecteurs* drive1_;
+    QLabel* label1_;
+    QGroupBox* frame1_;
+    QLineEdit* ficharge_;
+    QLabel* label2_;
 };
 
 } // namespace velorine
