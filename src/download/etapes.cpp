@@ -105,6 +105,17 @@ QString cheminproduit(const QString& dossierproduit, const QString& nom)
     return chemin;
 }
 
+// The level of a group, read by the leading-number rule. A level that
+// cannot be read (a number too large for a double) is no level at all: its
+// group is not newer, in the survey as in the transfers, so the file
+// counter never runs past its total.
+std::optional<double> niveaude(const QString& entree)
+{
+    std::optional<double> v;
+    ignorer([&] { v = lirenombre(entree); });
+    return v;
+}
+
 // Entry i of List1; an entry past the end (a last group of one or two
 // entries) reads as the empty text.
 QString entree(const QStringList& liste, int i)
@@ -180,19 +191,22 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
     }
 
     // 3. Survey, in ignore mode: how many groups are newer, and the largest
-    // level of the whole list.
-    double v = 0;
+    // level of the whole list. The level recorded never goes below the
+    // current one: a list whose levels cannot be recorded (above 16 bits)
+    // or lie below it leaves the current level.
     std::int16_t plusrecents = 0;
-    std::int16_t nouveau = 0;
+    std::int16_t nouveau = etat.versionactuelle;
     {
         const QStringList liste = fenetre.List1();
         const int n = static_cast<int>(liste.size());
         for (int k = 0; k <= n - 1; k += 3) {
-            ignorer([&] { v = lirenombre(liste[k]); });
-            if (v > etat.versionactuelle)
+            const std::optional<double> v = niveaude(liste[k]);
+            if (!v)
+                continue;
+            if (*v > etat.versionactuelle)
                 ignorer([&] { plusrecents = plusun(plusrecents); });
-            if (v > nouveau)
-                ignorer([&] { nouveau = entier16(v); });
+            if (*v > nouveau)
+                ignorer([&] { nouveau = entier16(*v); });
         }
     }
 
@@ -223,8 +237,8 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         const int n = static_cast<int>(liste.size());
         std::int16_t numero = 0;
         for (int k = 0; k <= n - 1; k += 3) {
-            etape([&] { v = lirenombre(liste[k]); });
-            if (!(v > etat.versionactuelle))
+            const std::optional<double> v = niveaude(liste[k]);
+            if (!v || !(*v > etat.versionactuelle))
                 continue;
             etape([&] { numero = plusun(numero); });
             etape([&] {

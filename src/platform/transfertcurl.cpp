@@ -352,11 +352,15 @@ void TransfertCurl::terminer(Session& s) const
     // A failure: the connection is closed before the error is told.
     curl_multi_remove_handle(s.multi.get(), e);
     s.multi.reset();
+    // The sink failed, not the transfer: the status line keeps the last
+    // state the transfer really reached.
+    if (s.puitsenechec) {
+        s.livrer(true);
+        throw EchecPuits(s.raisonpuits);
+    }
     s.etatsenattente.clear();
     s.signaler(Erreur);
     s.livrer(true);
-    if (s.puitsenechec)
-        throw EchecPuits(s.raisonpuits);
     if (s.delaidepasse)
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
     std::string raison = curl_easy_strerror(resultat);

@@ -9,7 +9,7 @@
 #include "platform/relancer.h"
 
 #include <QDir>
-#include <QGroupBox>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,11 +44,11 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     setFixedSize(twips(7830), twips(3810));
     couleurfond(this, grisclair);
 
-    command1_ = new QPushButton(QStringLiteral("OUVRIR"), this);
+    command1_ = new Bouton(QStringLiteral("OUVRIR"), this);
     command1_->setObjectName(QStringLiteral("Command1"));
     command1_->setGeometry(twips(5640, 3000, 1815, 375));
 
-    command2_ = new QPushButton(QStringLiteral("ANNULER"), this);
+    command2_ = new Bouton(QStringLiteral("ANNULER"), this);
     command2_->setObjectName(QStringLiteral("Command2"));
     command2_->setGeometry(twips(5640, 2520, 1815, 375));
 
@@ -69,9 +69,13 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     label1_->setGeometry(twips(240, 300, 735, 255));
     couleurtexte(label1_, marine);
 
-    frame1_ = new QGroupBox(this);
+    // A frame without caption: an etched border around the window's own
+    // light grey (a group box would be shaded by the style).
+    frame1_ = new QFrame(this);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     frame1_->setGeometry(twips(3240, 120, 4215, 1575));
+    frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    couleurfond(frame1_, grisclair);
 
     ficharge_ = new QLineEdit(frame1_);
     ficharge_->setObjectName(QStringLiteral("ficharge"));
@@ -104,8 +108,9 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     // folder of its drive; a folder that cannot be read leaves the root.
     gardien([&] {
         label2_->setText(QStringLiteral("Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."));
-        if (!ignorer([&] { dir1_->changerdossier(QDir::currentPath()); }))
-            ignorer([&] { dir1_->changerdossier(QDir::rootPath()); });
+        const QString courant = QDir::currentPath();
+        if (!ignorer([&] { dir1_->changerdossier(courant, drive1_->lecteurde(courant).racine); }))
+            ignorer([&] { dir1_->changerdossier(QDir::rootPath(), QDir::rootPath()); });
         drive1_->montrerlecteurde(dir1_->dossier());
         courants_.insert(drive1_->lecteur().racine, dir1_->dossier());
         ignorer([&] { file1_->changerdossier(dir1_->dossier()); });
@@ -120,7 +125,8 @@ void ouvrir::Drive1_Change()
         const Lecteur lecteur = drive1_->lecteur();
         ignorer([&] {
             const QString courant = courants_.value(lecteur.racine);
-            dir1_->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine);
+            dir1_->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
+                                 lecteur.racine);
         });
         ignorer([&] { drive1_->montrerlecteurde(dir1_->dossier()); });
         ignorer([&] { file1_->changerdossier(dir1_->dossier()); });
@@ -185,7 +191,11 @@ void ouvrir::installation()
 
 void ouvrir::keyPressEvent(QKeyEvent* evenement)
 {
-    if (evenement->matches(QKeySequence::Cancel)) {
+    // Escape does not close the dialog, and Enter means something only in
+    // Dir1 and on a button that has the focus, which handle it themselves:
+    // elsewhere (ficharge, File1, Drive1) it presses nothing.
+    const bool entree = evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter;
+    if (evenement->matches(QKeySequence::Cancel) || entree) {
         evenement->accept();
         return;
     }
