@@ -1,8 +1,8 @@
 // velorine-maj: the updater of Velorine.
 
-#include "automatique.h"
-#include "demarrage.h"
-#include "ligne_commande.h"
+#include "app/automatique.h"
+#include "app/demarrage.h"
+#include "app/lignecommande.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

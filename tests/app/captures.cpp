@@ -10,12 +10,12 @@
 // start instead. Xvfb has no window manager, so the title bars in the images
 // are drawn here, from each window's title.
 
-#include "dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 #include "dossiers.h"
-#include "etat.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "maj.h"
-#include "ouvrir.h"
+#include "app/maj.h"
+#include "updatefile/ouvrir.h"
 
 #include <QApplication>
 #include <QComboBox>

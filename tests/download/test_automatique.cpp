@@ -94,7 +94,7 @@ protected:
     std::unique_ptr<ServeurHttp> serveur;
 };
 
-TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
+TEST_F(SansFenetre, UneMiseAJourTermineeSortAvecZero)
 {
     liste({" 3", " 5", " 4"});
     const Resultat r = lancer();
@@ -108,7 +108,7 @@ TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
 
 // One session for the whole run: the list and every file come over one
 // connection of a server that keeps its connections.
-TEST_F(SansFenetre, TheWholeRunUsesOneConnection)
+TEST_F(SansFenetre, ToutLeParcoursPasseParUneSeuleConnexion)
 {
     serveur = std::make_unique<ServeurHttp>(web, QStringList{"--keepalive"});
     ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
@@ -124,7 +124,7 @@ TEST_F(SansFenetre, TheWholeRunUsesOneConnection)
 // Each file's data reaches the disk before its rename; the folders' entries
 // are made durable once a folder, after the last file and before the level
 // is written. Seen through the system calls of a real run.
-TEST_F(SansFenetre, EachFileIsSyncedBeforeItsRenameAndEachFolderOnceBeforeTheLevel)
+TEST_F(SansFenetre, ChaqueFichierEstSurLeDisqueAvantSonRenommageEtChaqueDossierUneFoisAvantLeNiveau)
 {
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
@@ -171,7 +171,7 @@ TEST_F(SansFenetre, EachFileIsSyncedBeforeItsRenameAndEachFolderOnceBeforeTheLev
     EXPECT_TRUE(niveauapres) << "the level was written before the folders were synced";
 }
 
-TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
+TEST_F(SansFenetre, UnProduitAJourSortAvecZero)
 {
     liste({" 1", " 2"});
     const QByteArray avant = tempo();
@@ -181,7 +181,7 @@ TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
+TEST_F(SansFenetre, LesEchecsSortentAvecUnEtFermentLaFenetre)
 {
     struct Cas {
         QString nom;
@@ -217,7 +217,7 @@ TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
 // A settings file the user may not write: every file is written, then the
 // level cannot be recorded. The updater runs as an unprivileged user, so
 // that the permission really applies.
-TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
+TEST_F(SansFenetre, UnFichierDeReglagesEnLectureSeuleGardeLAncienNiveau)
 {
     liste({" 3", " 4"});
     const QString tempochemin = chemin(QStringLiteral("TEMPO.QZS"));
@@ -252,7 +252,7 @@ TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
 // Files this user may not write are not replaced, though the product folder
 // itself is open to the user: a product file stops the run as a writing
 // failure, the update list as the list's writing failure. The level stays.
-TEST_F(SansFenetre, ProtectedFilesAreNotReplaced)
+TEST_F(SansFenetre, LesFichiersProtegesNeSontPasRemplaces)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give the files to another user";
