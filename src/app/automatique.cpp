@@ -20,6 +20,7 @@ struct ServicesSansFenetre {
     explicit ServicesSansFenetre(const Options& options)
         : coquille(dialogues), transfert(options.delai), numerotation(numerotationsysteme())
     {
+        transfert.definirbavard(options.bavard);
     }
     DialoguesConsole dialogues;
     BoucleQt boucle;

@@ -36,6 +36,7 @@ int demarrerfenetres(int& argc, char** argv, const Options& options, const QStri
     BoucleQt boucle;
     CoquillePosix coquille;
     TransfertCurl transfert(options.delai);
+    transfert.definirbavard(options.bavard);
     const auto numerotation = numerotationsysteme();
     Services services{dialogues, boucle, coquille, transfert, *numerotation};
     EtapesInternet etapes;

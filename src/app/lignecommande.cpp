@@ -23,6 +23,8 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
             o.sansfenetre = true;
         } else if (a == u"--chooser") {
             o.choix = true;
+        } else if (a == u"--verbose") {
+            o.bavard = true;
         } else if (a == u"--auto") {
             o.automatique = true;
         } else if (a == u"--product-dir") {
@@ -89,6 +91,9 @@ QString texteaide()
         "  --install FICHIER.maj     avec --unattended : installer ce fichier de mise à jour\n"
         "  --auto                    avec --unattended : mise à jour par téléchargement\n"
         "  --timeout SECONDES        délai sans progrès d'un transfert (60 par défaut)\n"
+        "  --verbose                 une ligne par transfert sur la sortie d'erreur :\n"
+        "                            adresse, réponse du serveur, octets, durée,\n"
+        "                            connexion réutilisée ou non, raison d'un échec\n"
         "  --help                    afficher cette aide\n"
         "  --version                 afficher la version\n"
         "\n"

@@ -14,6 +14,7 @@ struct Options {
     bool choix = false;       // --chooser
     bool automatique = false; // --auto
     int delai = 60;           // --timeout SECONDS: seconds without progress
+    bool bavard = false;      // --verbose: one line on standard error per transfer
     bool aide = false;        // --help
     bool version = false;     // --version
 };

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QStringList>
+#include <QUrl>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <memory>
@@ -324,9 +327,61 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
         ~Fin() { encours = nullptr; }
     } fin{encours_};
 
-    configurer(s, adresse);
-    pomper(s);
-    terminer(s);
+    try {
+        configurer(s, adresse);
+        pomper(s);
+        terminer(s);
+    } catch (const Echec& e) {
+        if (bavard_)
+            raconter(s, adresse, e.what());
+        throw;
+    }
+    if (bavard_)
+        raconter(s, adresse, nullptr);
+}
+
+// The fetch's line for the administrator, from what libcurl measured.
+void TransfertCurl::raconter(const Session& s, const QString& adresse, const char* echec) const
+{
+    QStringList details;
+    if (s.easy) {
+        long code = 0;
+        long version = 0;
+        long connexions = 0;
+        const char* protocole = nullptr;
+        curl_off_t octets = 0;
+        curl_off_t duree = 0;
+        curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(s.easy, CURLINFO_HTTP_VERSION, &version);
+        curl_easy_getinfo(s.easy, CURLINFO_NUM_CONNECTS, &connexions);
+        curl_easy_getinfo(s.easy, CURLINFO_SCHEME, &protocole);
+        curl_easy_getinfo(s.easy, CURLINFO_SIZE_DOWNLOAD_T, &octets);
+        curl_easy_getinfo(s.easy, CURLINFO_TOTAL_TIME_T, &duree);
+        const QByteArray schema = QByteArray(protocole ? protocole : "").toUpper();
+        if (code != 0 && schema.startsWith("HTTP")) {
+            const char* versions[] = {"HTTP", "HTTP/1.0", "HTTP/1.1", "HTTP/2", "HTTP/3"};
+            const bool connue = version >= 0 && version < 5;
+            details << QStringLiteral("%1 %2").arg(QLatin1String(connue ? versions[version] : "HTTP")).arg(code);
+        } else if (code != 0) {
+            details << QStringLiteral("%1 %2").arg(QLatin1String(schema)).arg(code);
+        }
+        details << QStringLiteral("%1 octets").arg(octets)
+                << QStringLiteral("%1 s").arg(static_cast<double>(duree) / 1e6, 0, 'f', 3);
+        if (code != 0 || octets > 0)
+            details << (connexions == 0 ? QStringLiteral("connexion réutilisée") : QStringLiteral("nouvelle connexion"));
+    }
+    // The address as sent, escaped: a list's address never writes control
+    // characters to the terminal, nor its password to a log.
+    const QString montree = QUrl(QString(adresse).replace(u' ', QStringLiteral("%20")), QUrl::TolerantMode)
+                                .toString(QUrl::RemovePassword | QUrl::FullyEncoded);
+    QString ligne = QStringLiteral("velorine-maj: ") + montree + QStringLiteral(": ");
+    if (echec)
+        ligne += QStringLiteral("échec : ") + QString::fromUtf8(echec)
+            + (details.isEmpty() ? QString() : QStringLiteral(" (") + details.join(QStringLiteral(", ")) + u')');
+    else
+        ligne += details.join(QStringLiteral(", "));
+    std::fprintf(stderr, "%s\n", ligne.toUtf8().constData());
+    std::fflush(stderr);
 }
 
 // The session's easy handle, given the fetch's options and callbacks, in

@@ -42,6 +42,13 @@ public:
     TransfertCurl& operator=(const TransfertCurl&) = delete;
 
     void definirdelai(int secondes);
+
+    // With bavard, each fetch ends with one line on standard error for the
+    // network's administrator: "velorine-maj: ADDRESS: " then the server's
+    // reply (HTTP status or FTP reply), the bytes, the time, whether a
+    // connection of the session was reused, and on failure libcurl's reason.
+    // The address is shown without its password.
+    void definirbavard(bool bavard) { bavard_ = bavard; }
     int delai() const { return delai_; }
 
     // Throws Echec("annulé") after annuler(), Echec when a fetch is already
@@ -62,7 +69,10 @@ private:
     void pomper(Session& s) const;
     void terminer(Session& s) const;
 
+    void raconter(const Session& s, const QString& adresse, const char* echec) const;
+
     int delai_;
+    bool bavard_ = false;
     std::unique_ptr<Poignees> poignees_;
     Session* encours_ = nullptr;
 };
