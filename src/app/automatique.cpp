@@ -21,6 +21,7 @@ struct ServicesSansFenetre {
         : coquille(dialogues), transfert(options.delai), numerotation(numerotationsysteme())
     {
         transfert.definirbavard(options.bavard);
+        transfert.definirparallele(options.parallele);
     }
     DialoguesConsole dialogues;
     BoucleQt boucle;

@@ -37,6 +37,7 @@ int demarrerfenetres(int& argc, char** argv, const Options& options, const QStri
     CoquillePosix coquille;
     TransfertCurl transfert(options.delai);
     transfert.definirbavard(options.bavard);
+    transfert.definirparallele(options.parallele);
     const auto numerotation = numerotationsysteme();
     Services services{dialogues, boucle, coquille, transfert, *numerotation};
     EtapesInternet etapes;

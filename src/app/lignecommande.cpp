@@ -23,6 +23,16 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
             o.sansfenetre = true;
         } else if (a == u"--chooser") {
             o.choix = true;
+        } else if (a == u"--parallel") {
+            QString texte;
+            if (!valeur(texte))
+                return std::nullopt;
+            bool ok = false;
+            o.parallele = texte.toInt(&ok);
+            if (!ok || o.parallele < 1 || o.parallele > 16) {
+                erreur = QStringLiteral("nombre de transferts simultanés invalide : %1 (de 1 à 16)").arg(texte);
+                return std::nullopt;
+            }
         } else if (a == u"--verbose") {
             o.bavard = true;
         } else if (a == u"--auto") {
@@ -91,6 +101,8 @@ QString texteaide()
         "  --install FICHIER.maj     avec --unattended : installer ce fichier de mise à jour\n"
         "  --auto                    avec --unattended : mise à jour par téléchargement\n"
         "  --timeout SECONDES        délai sans progrès d'un transfert (60 par défaut)\n"
+        "  --parallel N              fichiers téléchargés à la fois, chacun mis en\n"
+        "                            place à son tour (4 par défaut ; 1 : un par un)\n"
         "  --verbose                 une ligne par transfert sur la sortie d'erreur :\n"
         "                            adresse, réponse du serveur, octets, durée,\n"
         "                            connexion réutilisée ou non, raison d'un échec\n"

@@ -15,6 +15,7 @@ struct Options {
     bool automatique = false; // --auto
     int delai = 60;           // --timeout SECONDS: seconds without progress
     bool bavard = false;      // --verbose: one line on standard error per transfer
+    int parallele = 4;        // --parallel N: fetches at once (1: one at a time)
     bool aide = false;        // --help
     bool version = false;     // --version
 };

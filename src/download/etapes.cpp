@@ -8,8 +8,12 @@
 #include "records/nomswindows.h"
 #include "base/texte.h"
 
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace velorine {
 namespace {
@@ -28,13 +32,28 @@ const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
 // writing failure (EchecPuits).
 class PuitsCible : public Puits {
 public:
-    explicit PuitsCible(std::function<QString()> cible) : cible_(std::move(cible)) {}
+    explicit PuitsCible(std::function<QString()> cible, bool enavance = false)
+        : cible_(std::move(cible)), enavance_(enavance)
+    {
+    }
 
     void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
 
+    void recommencer() override { fichier_.reset(); }
+
     // Puts the file in place; its folder joins dossiers, to be synced with
-    // the run's other folders.
-    void valider(DossiersASynchroniser& dossiers) { fichier().valider(std::nullopt, &dossiers); }
+    // the run's other folders. A file fetched ahead is named again first:
+    // the files put in place since may change which entry its name matches.
+    void valider(DossiersASynchroniser& dossiers)
+    {
+        FichierAtomique& f = fichier();
+        if (enavance_) {
+            const QString cible = cible_();
+            if (cible != f.cible())
+                f.recibler(cible);
+        }
+        f.valider(std::nullopt, &dossiers);
+    }
 
 private:
     FichierAtomique& fichier()
@@ -45,6 +64,7 @@ private:
     }
 
     std::function<QString()> cible_;
+    bool enavance_;
     std::optional<FichierAtomique> fichier_;
 };
 
@@ -124,6 +144,57 @@ QString entree(const QStringList& liste, int i)
 {
     return i < liste.size() ? liste[i] : QString();
 }
+
+// The files of a run fetched ahead of their turn, each into its own
+// temporary file, while an earlier one is fetched: at most parallele() - 1
+// files ahead of the one whose turn it is. A file is put in place only at
+// its turn, after every earlier one. When the run ends, however it ends, the
+// fetches ahead stop and their temporary files vanish.
+class Avance {
+public:
+    // groupes: the positions in liste of the groups to fetch, in order.
+    Avance(Transfert& transfert, const QStringList& liste, std::vector<int> groupes, const QString& produit)
+        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit)
+    {
+    }
+    ~Avance() { transfert_.oublier(); }
+    Avance(const Avance&) = delete;
+    Avance& operator=(const Avance&) = delete;
+
+    // The sink of the g-th group to fetch, once the fetches of the next ones
+    // are started.
+    std::unique_ptr<PuitsCible> puits(std::size_t g)
+    {
+        const std::size_t fin = std::min(groupes_.size(), g + static_cast<std::size_t>(transfert_.parallele()));
+        for (std::size_t j = g + 1; j < fin; ++j) {
+            if (enavance_.count(j))
+                continue;
+            enavance_[j] = creer(j, true);
+            transfert_.anticiper(adresse(j), *enavance_[j]);
+        }
+        const auto it = enavance_.find(g);
+        if (it == enavance_.end())
+            return creer(g, false);
+        auto p = std::move(it->second);
+        enavance_.erase(it);
+        return p;
+    }
+
+    QString adresse(std::size_t g) const { return rogner(entree(liste_, groupes_[g] + 1)); }
+    QString nom(std::size_t g) const { return rogner(entree(liste_, groupes_[g] + 2)); }
+
+private:
+    std::unique_ptr<PuitsCible> creer(std::size_t g, bool enavance)
+    {
+        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, enavance);
+    }
+
+    Transfert& transfert_;
+    const QStringList& liste_;
+    std::vector<int> groupes_;
+    const QString& produit_;
+    std::map<std::size_t, std::unique_ptr<PuitsCible>> enavance_;
+};
 
 } // namespace
 
@@ -244,23 +315,25 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
     try {
         const QStringList liste = fenetre.List1();
         const int n = static_cast<int>(liste.size());
-        std::int16_t numero = 0;
+        std::vector<int> groupes;
         for (int k = 0; k <= n - 1; k += 3) {
             const std::optional<double> v = niveaude(liste[k]);
-            if (!v || !(*v > etat.versionactuelle))
-                continue;
+            if (v && *v > etat.versionactuelle)
+                groupes.push_back(k);
+        }
+        Avance avance(services.transfert, liste, groupes, produit);
+        std::int16_t numero = 0;
+        for (std::size_t g = 0; g < groupes.size(); ++g) {
             etape([&] { numero = plusun(numero); });
             etape([&] {
                 fenetre.Label1(QStringLiteral("Transfert du fichier") + textenombre(numero) + QStringLiteral(" /")
                                + textenombre(plusrecents));
             });
             modeechec = true;
-            const QString adresse = rogner(entree(liste, k + 1));
-            const QString nom = rogner(entree(liste, k + 2));
-            PuitsCible fichier([&] { return cheminproduit(produit, nom); });
+            const std::unique_ptr<PuitsCible> fichier = avance.puits(g);
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (!recevoir(etat, services, fenetre, adresse, fichier, dossiers, phase))
+            if (!recevoir(etat, services, fenetre, avance.adresse(g), *fichier, dossiers, phase))
                 return;
         }
         dossiers.synchroniser();

@@ -19,6 +19,9 @@ class Puits {
 public:
     virtual ~Puits() = default;
     virtual void ecrire(const char* octets, std::size_t nombre) = 0;
+    // Forgets the bytes taken so far: the fetch starts again. A sink given
+    // to Transfert::anticiper() must support it.
+    virtual void recommencer() {}
 };
 
 // A fetch that failed because the sink could not write: a writing failure,
@@ -71,8 +74,28 @@ public:
     // announced); EchecPuits when the sink failed.
     virtual void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) = 0;
 
-    // Cancels the request in progress; does nothing when none runs.
+    // Cancels the request in progress and every fetch ahead; does nothing
+    // when none runs.
     virtual void annuler() = 0;
+
+    // Fetching ahead. How many fetches may run at once: the one whose turn
+    // it is and parallele() - 1 later ones; 1 is strictly one at a time.
+    virtual int parallele() const { return 1; }
+    // Starts fetching adresse into puits before its turn; the transfer moves
+    // while ouvrirurl() runs. ouvrirurl() with the same address and sink
+    // later takes it over: the states and bytes reached are told then, in
+    // order, and it goes on from there. A fetch ahead that failed is started
+    // again at its turn (puits.recommencer()), as a one-at-a-time run would
+    // fetch it, and its server gets no more fetches ahead. Never throws; an
+    // engine that fetches one at a time ignores it.
+    virtual void anticiper(const QString& adresse, Puits& puits)
+    {
+        (void)adresse;
+        (void)puits;
+    }
+    // Stops every fetch ahead and forgets their sinks; called before those
+    // sinks go.
+    virtual void oublier() {}
 };
 
 } // namespace velorine

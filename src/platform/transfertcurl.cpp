@@ -106,15 +106,21 @@ struct LibererMulti {
 // One fetch. The libcurl callbacks only record what happened here; the
 // fetch loop delivers it.
 struct TransfertCurl::Session {
-    Session(Puits& p, SuiviTransfert& t) : puits(p), suivi(t) {}
-    ~Session() { retirer(false); }
+    Session(Puits& p, SuiviTransfert* t, Poignees& h) : puits(p), suivi(t), poignees(h) {}
+    ~Session();
 
     Puits& puits;
-    SuiviTransfert& suivi;
+    // Who is told of the states and bytes: nobody while the fetch runs
+    // ahead of its turn (they wait here).
+    SuiviTransfert* suivi;
+    Poignees& poignees;
+    QString adresse;
+    QByteArray serveur; // scheme, host and port
+    std::unique_ptr<CURL, LibererEasy> poignee;
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
     bool ajoute = false;
-    char* erreurcurl = nullptr;
+    char erreurcurl[CURL_ERROR_SIZE] = {};
 
     std::vector<EtatTransfert> etatsenattente;
     EtatTransfert plushaut = Aucun;    // highest state recorded
@@ -151,6 +157,8 @@ struct TransfertCurl::Session {
             curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
         curl_multi_remove_handle(multi, easy);
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 0L);
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(easy, CURLOPT_PRIVATE, nullptr);
         for (const CURLoption donnees : {CURLOPT_RESOLVER_START_DATA, CURLOPT_OPENSOCKETDATA, CURLOPT_SOCKOPTDATA,
                                          CURLOPT_PREREQDATA, CURLOPT_HEADERDATA, CURLOPT_WRITEDATA,
                                          CURLOPT_XFERINFODATA})
@@ -188,13 +196,15 @@ struct TransfertCurl::Session {
     // connection of ftp and the hops of a redirect look the host up again.
     void livrer(bool final)
     {
+        if (!suivi)
+            return;
         for (const EtatTransfert etat : etatsenattente) {
             if (annule)
                 break;
             if (etat <= dernieretat)
                 continue;
             dernieretat = etat;
-            suivi.etatchange(etat);
+            suivi->etatchange(etat);
         }
         etatsenattente.clear();
 
@@ -207,7 +217,7 @@ struct TransfertCurl::Session {
             recuslivres = recus;
             totallivre = total;
             derniereprogression = maintenant;
-            suivi.progression(recus, total);
+            suivi->progression(recus, total);
         }
     }
 
@@ -293,16 +303,71 @@ struct TransfertCurl::Session {
 // answers.
 struct TransfertCurl::Poignees {
     std::unique_ptr<CURLM, LibererMulti> multi{curl_multi_init()};
-    std::unique_ptr<CURL, LibererEasy> easy{curl_easy_init()}; // declared last: cleaned first
-    char erreurcurl[CURL_ERROR_SIZE] = {};
+    // Easy handles between two fetches. Declared last: cleaned first.
+    std::vector<std::unique_ptr<CURL, LibererEasy>> libres;
+
+    std::unique_ptr<CURL, LibererEasy> prendre()
+    {
+        if (libres.empty())
+            return std::unique_ptr<CURL, LibererEasy>(curl_easy_init());
+        auto e = std::move(libres.back());
+        libres.pop_back();
+        return e;
+    }
 };
+
+TransfertCurl::Session::~Session()
+{
+    retirer(false);
+    if (poignee)
+        poignees.libres.push_back(std::move(poignee));
+}
 
 TransfertCurl::TransfertCurl(int delai) : delai_(delai)
 {
     initialiser();
 }
 
-TransfertCurl::~TransfertCurl() = default;
+TransfertCurl::~TransfertCurl()
+{
+    anticipes_.clear();
+}
+
+void TransfertCurl::definirparallele(int n)
+{
+    parallele_ = n > 1 ? n : 1;
+}
+
+void TransfertCurl::anticiper(const QString& adresse, Puits& puits)
+{
+    if (parallele_ <= 1 || encours_)
+        return;
+    try {
+        auto s = std::make_unique<Session>(puits, nullptr, poignees());
+        configurer(*s, adresse);
+        if (unaparun_.contains(s->serveur))
+            return;
+        anticipes_.push_back(std::move(s));
+    } catch (...) {
+        // Fetched at its turn instead.
+    }
+}
+
+void TransfertCurl::oublier()
+{
+    anticipes_.clear();
+}
+
+TransfertCurl::Poignees& TransfertCurl::poignees()
+{
+    if (!poignees_)
+        poignees_ = std::make_unique<Poignees>();
+    if (!poignees_->multi) {
+        poignees_.reset();
+        throw Echec("libcurl indisponible");
+    }
+    return *poignees_;
+}
 
 void TransfertCurl::definirdelai(int secondes)
 {
@@ -313,6 +378,8 @@ void TransfertCurl::annuler()
 {
     if (encours_)
         encours_->annule = true;
+    for (const auto& s : anticipes_)
+        s->annule = true;
 }
 
 void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi)
@@ -320,7 +387,29 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
     if (encours_)
         throw Echec("un transfert est déjà en cours");
 
-    Session s(puits, suivi);
+    // The fetch ahead into this sink, taken over; one that failed is
+    // started again, as a one-at-a-time run would fetch it, and its server
+    // gets no more fetches ahead.
+    std::unique_ptr<Session> propre;
+    for (auto it = anticipes_.begin(); it != anticipes_.end(); ++it) {
+        if (&(*it)->puits != &puits)
+            continue;
+        if ((*it)->adresse == adresse)
+            propre = std::move(*it);
+        anticipes_.erase(it);
+        break;
+    }
+    if (propre && (propre->annule || propre->puitsenechec || (propre->fini && propre->resultat != CURLE_OK))) {
+        unaparun_.insert(propre->serveur);
+        propre.reset();
+        puits.recommencer();
+    }
+    if (!propre)
+        propre = std::make_unique<Session>(puits, nullptr, poignees());
+    Session& s = *propre;
+    s.suivi = &suivi;
+    // The no-progress time-out counts from the fetch's turn.
+    s.dernieractivite = horloge::now();
     encours_ = &s;
     struct Fin {
         Session*& encours;
@@ -328,10 +417,14 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
     } fin{encours_};
 
     try {
-        configurer(s, adresse);
+        if (!s.ajoute)
+            configurer(s, adresse);
         pomper(s);
         terminer(s);
     } catch (const Echec& e) {
+        // Cancelled: the fetches ahead stop too.
+        if (s.annule)
+            anticipes_.clear();
         if (bavard_)
             raconter(s, adresse, e.what());
         throw;
@@ -388,16 +481,12 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
 // the session's multi handle.
 void TransfertCurl::configurer(Session& s, const QString& adresse)
 {
-    if (!poignees_)
-        poignees_ = std::make_unique<Poignees>();
-    if (!poignees_->easy || !poignees_->multi) {
-        poignees_.reset();
+    s.poignee = s.poignees.prendre();
+    if (!s.poignee)
         throw Echec("libcurl indisponible");
-    }
-    s.easy = poignees_->easy.get();
-    s.multi = poignees_->multi.get();
-    s.erreurcurl = poignees_->erreurcurl;
-    s.erreurcurl[0] = '\0';
+    s.easy = s.poignee.get();
+    s.multi = s.poignees.multi.get();
+    s.adresse = adresse;
 
     // Spaces are not allowed in an address: they stand for %20, as browsers
     // take them.
@@ -405,6 +494,23 @@ void TransfertCurl::configurer(Session& s, const QString& adresse)
     const auto delaims = static_cast<long>(delai_) * 1000L;
     CURL* e = s.easy;
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &s);
+    {
+        CURLU* u = curl_url();
+        char* schema = nullptr;
+        char* hote = nullptr;
+        char* port = nullptr;
+        if (u && curl_url_set(u, CURLUPART_URL, url.constData(), CURLU_DEFAULT_SCHEME) == CURLUE_OK) {
+            curl_url_get(u, CURLUPART_SCHEME, &schema, 0);
+            curl_url_get(u, CURLUPART_HOST, &hote, 0);
+            curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT);
+        }
+        s.serveur = QByteArray(schema ? schema : "") + "://" + (hote ? hote : "") + ':' + (port ? port : "");
+        curl_free(schema);
+        curl_free(hote);
+        curl_free(port);
+        curl_url_cleanup(u);
+    }
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -461,9 +567,12 @@ void TransfertCurl::pomper(Session& s) const
 
         int restants = 0;
         while (CURLMsg* message = curl_multi_info_read(s.multi, &restants)) {
-            if (message->msg == CURLMSG_DONE) {
-                s.resultat = message->data.result;
-                s.fini = true;
+            // This fetch's end, or a fetch ahead's.
+            Session* fin = nullptr;
+            if (message->msg == CURLMSG_DONE
+                && curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &fin) == CURLE_OK && fin) {
+                fin->resultat = message->data.result;
+                fin->fini = true;
             }
         }
         if (s.fini)

@@ -28,7 +28,10 @@
 
 #include "platform/transfert.h"
 
+#include <QByteArray>
 #include <memory>
+#include <set>
+#include <vector>
 
 namespace velorine {
 
@@ -49,6 +52,13 @@ public:
     // connection of the session was reused, and on failure libcurl's reason.
     // The address is shown without its password.
     void definirbavard(bool bavard) { bavard_ = bavard; }
+
+    // How many fetches may run at once (1: strictly one at a time); fetches
+    // ahead run on parallel connections, or multiplexed over HTTP/2.
+    void definirparallele(int n);
+    int parallele() const override { return parallele_; }
+    void anticiper(const QString& adresse, Puits& puits) override;
+    void oublier() override;
     int delai() const { return delai_; }
 
     // Throws Echec("annulé") after annuler(), Echec when a fetch is already
@@ -70,10 +80,17 @@ private:
     void terminer(Session& s) const;
 
     void raconter(const Session& s, const QString& adresse, const char* echec) const;
+    Poignees& poignees();
 
     int delai_;
     bool bavard_ = false;
+    int parallele_ = 1;
     std::unique_ptr<Poignees> poignees_;
+    // Fetches ahead, in the order they were started. Declared after the
+    // handles: gone before them.
+    std::vector<std::unique_ptr<Session>> anticipes_;
+    // Servers whose fetch ahead failed: fetched one at a time from then on.
+    std::set<QByteArray> unaparun_;
     Session* encours_ = nullptr;
 };
 

@@ -109,6 +109,12 @@ void FichierAtomique::nommer()
     throw Echec(raison("nommage du fichier temporaire de", cible_));
 }
 
+void FichierAtomique::recibler(const QString& cible)
+{
+    verifiercible(cible);
+    cible_ = cible;
+}
+
 FichierAtomique::~FichierAtomique()
 {
     abandonner();

@@ -52,6 +52,11 @@ public:
     // later by dossiers.synchroniser().
     void valider(std::optional<mode_t> permissions = std::nullopt, DossiersASynchroniser* dossiers = nullptr);
 
+    // Names another target for valider(), in the same file system: the
+    // target of a file fetched ahead, named again at its turn. Throws Echec
+    // as the constructor does.
+    void recibler(const QString& cible);
+
     // Removes the temporary file now.
     void abandonner() noexcept;
 

@@ -28,6 +28,7 @@ public:
         contenu.append(octets, static_cast<qsizetype>(nombre));
         ++appels;
     }
+    void recommencer() override { contenu.clear(); }
     QByteArray contenu;
     int appels = 0;
 };
@@ -360,6 +361,77 @@ TEST_F(Moteur, LesConnexionsServentDUnTransfertALAutre)
     EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin")), apres), QString());
     EXPECT_EQ(apres.contenu, contenu);
     EXPECT_EQ(serveur.journal().count(QStringLiteral("CONNEXION")), 2);
+}
+
+// A fetch ahead runs while another fetch runs; at its turn it is taken
+// over: its bytes are there, and its states and progress are told then, in
+// order. Fetches ahead from a server whose fetch ahead failed stop: that
+// server's files come one at a time.
+TEST_F(Moteur, UnTransfertAnticipeEstReprisASonTour)
+{
+    ServeurHttp serveur(dossier.path(), {"--keepalive"});
+    ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
+    transfert.definirparallele(3);
+    PuitsMemoire avance1;
+    PuitsMemoire avance2;
+    transfert.anticiper(serveur.url(QStringLiteral("/a.bin?1")), avance1);
+    transfert.anticiper(serveur.url(QStringLiteral("/absent.bin")), avance2);
+    PuitsMemoire premier;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin?0")), premier), QString());
+    EXPECT_EQ(premier.contenu, contenu);
+
+    etats.clear();
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin?1")), avance1), QString());
+    EXPECT_EQ(avance1.contenu, contenu);
+    EXPECT_EQ(etats, etatscomplets);
+    EXPECT_EQ(recus, contenu.size());
+    EXPECT_EQ(total, contenu.size());
+
+    // The failed fetch ahead is fetched again at its turn, and fails as
+    // it would have.
+    etats.clear();
+    EXPECT_TRUE(fetch(serveur.url(QStringLiteral("/absent.bin")), avance2).contains(u"404"));
+    EXPECT_EQ(etats.back(), 11);
+    EXPECT_EQ(serveur.journal().count(QStringLiteral("GET /absent.bin")), 2);
+
+    // That server gets no more fetches ahead.
+    PuitsMemoire plusdavance;
+    transfert.anticiper(serveur.url(QStringLiteral("/a.bin?2")), plusdavance);
+    PuitsMemoire autre;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin?3")), autre), QString());
+    EXPECT_FALSE(serveur.journal().contains(QStringLiteral("GET /a.bin?2")));
+    transfert.oublier();
+}
+
+// A cancel stops the fetch whose turn it is and every fetch ahead: the
+// server sees each connection closed.
+TEST_F(Moteur, AnnulerArreteAussiLesTransfertsAnticipes)
+{
+    ServeurHttp serveur(dossier.path(), {"--keepalive"});
+    ASSERT_TRUE(serveur.pret());
+    transfert.definirparallele(4);
+    std::vector<PuitsMemoire> avance(3);
+    for (PuitsMemoire& p : avance)
+        transfert.anticiper(serveur.url(QStringLiteral("/bloque/1000")), p);
+    bool clique = false;
+    surprogression = [&](long long r, long long) {
+        if (r > 0 && !clique) {
+            clique = true;
+            QTimer::singleShot(200, [&] { transfert.annuler(); });
+        }
+    };
+    PuitsMemoire puits;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/bloque/1000")), puits), QStringLiteral("annulé"));
+    QDeadlineTimer limite(10000);
+    while (serveur.journal().count(QStringLiteral("FERME /bloque/1000")) < 4 && !limite.hasExpired())
+        QThread::msleep(20);
+    EXPECT_EQ(serveur.journal().count(QStringLiteral("FERME /bloque/1000")), 4);
+    transfert.oublier();
+
+    // The engine is ready for the next fetch.
+    PuitsMemoire suivant;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin")), suivant), QString());
+    EXPECT_EQ(suivant.contenu, contenu);
 }
 
 // A server that asks for Digest authentication gets it, with the
