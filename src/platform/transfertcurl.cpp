@@ -406,31 +406,107 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
     }
     if (!propre)
         propre = std::make_unique<Session>(puits, nullptr, poignees());
-    Session& s = *propre;
-    s.suivi = &suivi;
+    propre->suivi = &suivi;
     // The no-progress time-out counts from the fetch's turn.
-    s.dernieractivite = horloge::now();
-    encours_ = &s;
+    propre->dernieractivite = horloge::now();
+    encours_ = propre.get();
     struct Fin {
         Session*& encours;
         ~Fin() { encours = nullptr; }
     } fin{encours_};
 
     try {
-        if (!s.ajoute)
-            configurer(s, adresse);
-        pomper(s);
-        terminer(s);
+        if (!propre->ajoute)
+            configurer(*propre, adresse);
+        pomper(*propre);
+        // Refused while fetches ahead ran on the same server (a server that
+        // limits each client's connections): that server's fetches ahead
+        // stop, and this fetch is made again alone, as a one-at-a-time run
+        // makes it.
+        // The server may not have seen those connections closed yet: a
+        // refusal again is given a moment, twice at most.
+        const auto echoue = [&] {
+            return propre->fini && propre->resultat != CURLE_OK && !propre->annule && !propre->puitsenechec;
+        };
+        if (echoue() && arreteranticipes(propre->serveur)) {
+            for (int essai = 0; essai < 3; ++essai) {
+                if (essai > 0 && !(echoue() && refus(*propre)))
+                    break;
+                if (essai > 0 && !patienter(*propre, std::chrono::milliseconds(150 * essai)))
+                    break;
+                auto reprise = std::make_unique<Session>(puits, &suivi, poignees());
+                reprise->dernieretat = propre->dernieretat;
+                propre = std::move(reprise);
+                encours_ = propre.get();
+                puits.recommencer();
+                configurer(*propre, adresse);
+                pomper(*propre);
+            }
+        }
+        terminer(*propre);
     } catch (const Echec& e) {
         // Cancelled: the fetches ahead stop too.
-        if (s.annule)
+        if (propre->annule)
             anticipes_.clear();
         if (bavard_)
-            raconter(s, adresse, e.what());
+            raconter(*propre, adresse, e.what());
         throw;
     }
     if (bavard_)
-        raconter(s, adresse, nullptr);
+        raconter(*propre, adresse, nullptr);
+}
+
+// A server refusing a connection: FTP's 421 (which libcurl reports as a
+// time-out), a connection refused, reset or closed before any reply.
+bool TransfertCurl::refus(const Session& s)
+{
+    long code = 0;
+    curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &code);
+    switch (s.resultat) {
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return !s.corpsvu;
+    default:
+        return code == 421 || code == 429 || code == 503;
+    }
+}
+
+// Waits, the events served, unless the fetch is cancelled meanwhile.
+bool TransfertCurl::patienter(Session& s, std::chrono::milliseconds duree) const
+{
+    const auto fin = horloge::now() + duree;
+    while (horloge::now() < fin) {
+        curl_multi_poll(s.multi, nullptr, 0, attentems, nullptr);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (s.annule)
+            return false;
+    }
+    return true;
+}
+
+// Stops the fetches ahead from serveur, their sinks emptied (they are
+// fetched at their turn), and fetches no more ahead from it. Tells whether
+// there were any.
+bool TransfertCurl::arreteranticipes(const QByteArray& serveur)
+{
+    bool arretes = false;
+    for (auto it = anticipes_.begin(); it != anticipes_.end();) {
+        if ((*it)->serveur != serveur) {
+            ++it;
+            continue;
+        }
+        Puits& puits = (*it)->puits;
+        it = anticipes_.erase(it);
+        puits.recommencer();
+        arretes = true;
+    }
+    if (arretes)
+        unaparun_.insert(serveur);
+    return arretes;
 }
 
 // The fetch's line for the administrator, from what libcurl measured.

@@ -29,6 +29,7 @@
 #include "platform/transfert.h"
 
 #include <QByteArray>
+#include <chrono>
 #include <memory>
 #include <set>
 #include <vector>
@@ -81,6 +82,9 @@ private:
 
     void raconter(const Session& s, const QString& adresse, const char* echec) const;
     Poignees& poignees();
+    bool arreteranticipes(const QByteArray& serveur);
+    static bool refus(const Session& s);
+    bool patienter(Session& s, std::chrono::milliseconds duree) const;
 
     int delai_;
     bool bavard_ = false;

@@ -155,6 +155,25 @@ TEST_F(SansFenetre, UnEchecDuTroisiemeFichierPendantQueLesSuivantsSontDejaArrive
         EXPECT_TRUE(journal.contains(QStringLiteral("GET /g%1.dat").arg(i))) << journal.join(u' ').toStdString();
 }
 
+// An FTP server that takes one connection at a time refuses the fetches
+// ahead: the run never fails for it, the files come one at a time.
+TEST_F(SansFenetre, UnServeurQuiRefuseLesConnexionsEnPlusEstServiUnFichierALaFois)
+{
+    ServeurFtp ftp(web, {"--max-par-ip", "1"});
+    ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
+    QStringList enregs{QStringLiteral("MAJQZ7INTERNET")};
+    for (int i = 1; i <= 5; ++i) {
+        ecrirefichier(web + QStringLiteral("/h%1.dat").arg(i), "Fichier " + QByteArray::number(i));
+        enregs << QStringLiteral(" 3") << ftp.url(QStringLiteral("/h%1.dat").arg(i)) << QStringLiteral("H%1.DAT").arg(i);
+    }
+    ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n"));
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_EQ(lirefichier(chemin(QStringLiteral("H%1.DAT").arg(i))), "Fichier " + QByteArray::number(i));
+}
+
 // --verbose adds one line a transfer for the administrator, before the
 // messages it leads to; the messages themselves are unchanged.
 TEST_F(SansFenetre, VerboseRaconteChaqueTransfertSurLaSortieDErreur)

@@ -2,7 +2,9 @@
 """An anonymous, read-only FTP server for tests, on 127.0.0.1 only.
 
 Serves --dossier; binds a free port and prints "PORT <n>" once it accepts
-connections. Stops on SIGTERM, or on its own after --vie seconds.
+connections. With --max-par-ip N it refuses (421) a client's connections
+beyond N at once, as many school servers do. Stops on SIGTERM, or on its own
+after --vie seconds.
 """
 
 import argparse
@@ -19,6 +21,7 @@ def main():
     p = argparse.ArgumentParser()
     p.add_argument("--dossier", required=True)
     p.add_argument("--vie", type=float, default=600)
+    p.add_argument("--max-par-ip", type=int, default=0)
     args = p.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -27,6 +30,7 @@ def main():
     gestionnaire = FTPHandler
     gestionnaire.authorizer = autorisations
     serveur = FTPServer(("127.0.0.1", 0), gestionnaire)
+    serveur.max_cons_per_ip = args.max_par_ip
 
     borner(args.vie)
     print("PORT %d" % serveur.address[1], flush=True)

@@ -110,8 +110,8 @@ public:
 
 class ServeurFtp : public ServeurLocal {
 public:
-    explicit ServeurFtp(const QString& dossier)
-        : ServeurLocal(QStringLiteral("serveur_ftp.py"), QStringList{QStringLiteral("--dossier"), dossier})
+    explicit ServeurFtp(const QString& dossier, QStringList autres = {})
+        : ServeurLocal(QStringLiteral("serveur_ftp.py"), QStringList{QStringLiteral("--dossier"), dossier} + autres)
     {
     }
     QString url(const QString& chemin) const { return ServeurLocal::url(QStringLiteral("ftp"), chemin); }
