@@ -2,12 +2,14 @@
 
 #include "donneesproduit.h"
 #include "echec.h"
+#include "espacedisque.h"
 #include "feuille.h"
 #include "fichieratomique.h"
 #include "nombres.h"
 #include "nomswindows.h"
 #include "texte.h"
 
+#include <QFileInfo>
 #include <functional>
 #include <optional>
 
@@ -30,7 +32,14 @@ class PuitsCible : public Puits {
 public:
     explicit PuitsCible(std::function<QString()> cible) : cible_(std::move(cible)) {}
 
-    void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
+    // A body of unknown length, or one that lies about it, stops before it
+    // would leave the product's disk almost full.
+    void ecrire(const char* octets, std::size_t nombre) override
+    {
+        FichierAtomique& f = fichier();
+        reserverespace(QFileInfo(f.cible()).path(), nombre);
+        f.ecrire(octets, nombre);
+    }
 
     void valider() { fichier().valider(); }
 
@@ -50,7 +59,8 @@ private:
 // Throws Echec for a failed or cancelled transfer, EchecPuits when the file
 // could not take the bytes. After a cancel the window is closed, and is not
 // touched again.
-void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
+                 bool fichierslocaux)
 {
     Transfert& transfert = services.transfert;
     struct Suivi {
@@ -58,9 +68,11 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
         Transfert& transfert;
         HoteEtapes& fenetre;
         std::function<void(long long, long long)> autre = transfert.progression;
+        bool locaux = transfert.fichierslocaux;
         ~Suivi()
         {
             transfert.progression = autre;
+            transfert.fichierslocaux = locaux;
             if (!etat.abandon)
                 fenetre.finprogression();
         }
@@ -70,6 +82,7 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
             suivi.autre(recus, total);
         fenetre.progression(recus, total);
     };
+    transfert.fichierslocaux = fichierslocaux;
     transfert.ouvrirurl(adresse, puits);
 }
 
@@ -78,13 +91,15 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
 // fetching, 1 once writing (a sink that cannot take the bytes, or the file
 // that cannot be put in place). The file replaces its target whole: there is
 // no old file to delete first. Returns false, having written nothing, when
-// the user cancelled meanwhile.
+// the user cancelled meanwhile. Only the list address, which the
+// administrator wrote, may name a local file (fichierslocaux); an address
+// read from a downloaded list is http, https or ftp.
 bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
-              int& phase)
+              int& phase, bool fichierslocaux = false)
 {
     phase = 0;
     try {
-        telecharger(etat, services, fenetre, adresse, puits);
+        telecharger(etat, services, fenetre, adresse, puits, fichierslocaux);
     } catch (const EchecPuits&) {
         phase = 1;
         throw;
@@ -126,7 +141,7 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     int phase = 0;
     try {
         PuitsCible liste([&] { return etat.fichierliste; });
-        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase))
+        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase, true))
             return;
     } catch (const std::exception&) {
         if (etat.abandon)

@@ -34,12 +34,18 @@ public:
 
     // Fetches adresse into puits and returns when the whole body has arrived.
     // Throws Echec when the transfer cannot be carried out, was cancelled, or
-    // delivered an error (HTTP status 400 or more, FTP error, body shorter
-    // than announced); EchecPuits when the sink failed.
+    // delivered anything but the file (an HTTP status other than 2xx, an FTP
+    // error, a body shorter or longer than announced, a local file that is
+    // not a regular file); EchecPuits when the sink failed.
     virtual void ouvrirurl(const QString& adresse, Puits& puits) = 0;
 
     // Cancels the request in progress; does nothing when none runs.
     virtual void annuler() = 0;
+
+    // Whether a fetch may read a local file (a file: address). Only the
+    // address the administrator wrote may name one; an address read from a
+    // downloaded list never does, so this stays false for those fetches.
+    bool fichierslocaux = false;
 
     // State changes, 0 to 12, as the status line numbers them.
     std::function<void(int)> etatchange;

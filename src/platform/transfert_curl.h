@@ -8,12 +8,16 @@
 // state changes and the progress are delivered on the calling (user
 // interface) thread, never from inside a libcurl callback.
 //
-// Addresses: http, https, ftp and file. Certificates are verified against the
-// system's store; redirects are followed (at most 10, never to a local file);
-// proxies come from http_proxy, https_proxy and no_proxy, with any
-// authentication scheme the proxy asks for. An HTTP status of 400 or more, an
-// FTP error and a body shorter than announced fail the fetch, so an error
-// page never reaches the sink.
+// Addresses: http, https and ftp, and file when fichierslocaux is set (a
+// regular file only, opened without blocking). Blanks at either end of an
+// address are dropped. Certificates are verified against the system's store
+// (or the file of CURL_CA_BUNDLE or SSL_CERT_FILE, the folder of
+// SSL_CERT_DIR); redirects are followed (at most 10, never to a local file,
+// never from https to anything but https); proxies come from http_proxy,
+// https_proxy and no_proxy, with any authentication scheme the proxy asks
+// for. An HTTP status other than 2xx, an FTP error and a body shorter or
+// longer than announced fail the fetch, so an error page never reaches the
+// sink.
 //
 // The time-out is a no-progress time-out: a transfer fails when, for that
 // many seconds, no byte has arrived and no new state was reached. A slow but

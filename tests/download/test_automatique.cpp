@@ -1,6 +1,7 @@
 // The unattended automatic update (--unattended --auto), end to end: the
 // real executable against a loopback HTTP server and a real product folder.
 
+#include "disque.h"
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -65,6 +67,12 @@ protected:
             enregs << n << serveur->url(QStringLiteral("/f%1.dat").arg(n.trimmed()))
                    << QStringLiteral("LECON%1.DAT").arg(n.trimmed());
         ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    }
+    // A list of one newer entry, level 3, fetched from adresse.
+    void entree(const QString& adresse)
+    {
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"),
+                      fichierenregistrements({"MAJQZ7INTERNET", " 3", adresse, "LECON3.DAT"}));
     }
     QByteArray tempo() const { return lirefichier(chemin(QStringLiteral("TEMPO.QZS"))); }
 
@@ -135,6 +143,23 @@ TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
          "Ouverture impossible: Téléchargement impossible\n"},
         {"paramètres illisibles", [&] { QFile::remove(chemin("PARANET.LST")); QDir().mkpath(chemin("PARANET.LST")); }, {},
          "Lecture impossible: Lecture imposible sur le disque.\n"},
+        // A 302 without a Location brings its own HTML page, not the file.
+        {"redirection sans destination", [&] { entree(serveur->url("/erreur/302")); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        {"pas modifié", [&] { entree(serveur->url("/erreur/304")); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        // A downloaded list may not read the machine's own files.
+        {"fichier local dans la liste", [&] { entree(QUrl::fromLocalFile(web + "/f3.dat").toString()); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        {"fichier local en majuscules", [&] { entree("FILE://" + web + "/f3.dat"); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        // Opening a FIFO would wait for a writer for ever.
+        {"liste dans un tube", [&] {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(web + "/tube").constData(), 0600), 0);
+             adresseliste(QUrl::fromLocalFile(web + "/tube").toString());
+         }, {"--timeout", "1"}, "Ouverture impossible: Téléchargement impossible\n"},
+        {"liste sur un périphérique", [&] { adresseliste("file:///dev/zero"); }, {"--timeout", "1"},
+         "Ouverture impossible: Téléchargement impossible\n"},
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.nom.toStdString());
@@ -146,7 +171,43 @@ TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
         EXPECT_EQ(r.erreurs, c.ligne);
         EXPECT_EQ(tempo(), avant);
         EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
+        EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LECON3.DAT"))));
     }
+}
+
+// The list address is kept as the administrator typed it: blanks around it
+// are dropped when it is fetched, as a browser drops them.
+TEST_F(SansFenetre, BlanksAroundTheListAddressAreDropped)
+{
+    liste({" 3"});
+    for (const QString& adresse : {QStringLiteral(" ") + serveur->url(QStringLiteral("/LISTE.MAJ")),
+                                   serveur->url(QStringLiteral("/LISTE.MAJ")) + QStringLiteral("  ")}) {
+        SCOPED_TRACE(adresse.toStdString());
+        adresseliste(adresse);
+        niveau(QStringLiteral(" 2"));
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n"));
+    }
+    EXPECT_EQ(serveur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /LISTE.MAJ", "GET /f3.dat"}));
+}
+
+// A body without a length stops before it would fill the product's disk:
+// a tmpfs of 1 MiB, and a body of nearly as much.
+TEST_F(SansFenetre, ABodyWithoutALengthNeverFillsTheDisk)
+{
+    DisqueMinuscule disque(produit, QStringLiteral("1m"));
+    if (!disque.pret())
+        GTEST_SKIP() << qPrintable(disque.raison());
+    niveau(QStringLiteral(" 2"));
+    adresseliste(serveur->url(QStringLiteral("/LISTE.MAJ")));
+    entree(serveur->url(QStringLiteral("/sanslongueur/1010000")));
+    const QByteArray avant = tempo();
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+    EXPECT_EQ(tempo(), avant);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
 }
 
 // A settings file the user may not write: every file is written, then the
