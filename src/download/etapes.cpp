@@ -27,10 +27,13 @@ const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
 // arrive (or at valider() for an empty body). So a fetch that fails is told
 // as a fetch failure even when the target could not have been written, and a
 // target that cannot be written stops the transfer at its first bytes, as a
-// writing failure (EchecPuits).
+// writing failure (EchecPuits). The target stays in the product folder: no
+// symbolic link there leads the file elsewhere.
 class PuitsCible : public Puits {
 public:
-    explicit PuitsCible(std::function<QString()> cible) : cible_(std::move(cible)) {}
+    PuitsCible(std::function<QString()> cible, const QString& racine) : cible_(std::move(cible)), racine_(racine)
+    {
+    }
 
     // A body of unknown length, or one that lies about it, stops before it
     // would leave the product's disk almost full.
@@ -47,11 +50,12 @@ private:
     FichierAtomique& fichier()
     {
         if (!fichier_)
-            fichier_.emplace(cible_());
+            fichier_.emplace(cible_(), racine_);
         return *fichier_;
     }
 
     std::function<QString()> cible_;
+    QString racine_;
     std::optional<FichierAtomique> fichier_;
 };
 
@@ -140,7 +144,7 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // the list file): the step then ends without a word and writes nothing.
     int phase = 0;
     try {
-        PuitsCible liste([&] { return etat.fichierliste; });
+        PuitsCible liste([&] { return etat.fichierliste; }, etat.dossierproduit);
         if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase, true))
             return;
     } catch (const std::exception&) {
@@ -250,7 +254,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             modeechec = true;
             const QString adresse = rogner(entree(liste, k + 1));
             const QString nom = rogner(entree(liste, k + 2));
-            PuitsCible fichier([&] { return cheminproduit(produit, nom); });
+            PuitsCible fichier([&] { return cheminproduit(produit, nom); }, produit);
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
             if (!recevoir(etat, services, fenetre, adresse, fichier, phase))

@@ -1,12 +1,14 @@
 #include "fichieratomique.h"
 
 #include "echec.h"
+#include "sousdossier.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -29,36 +31,68 @@ mode_t permissionsnouvelles()
     return 0666 & ~masque;
 }
 
+// The name of a temporary file: hidden, with the process number, so that a
+// later run can tell the leftovers of a dead run.
+QByteArray nomtemporaire(int essai)
+{
+    return ".velorine-maj." + QByteArray::number(::getpid()) + "." + QByteArray::number(essai);
+}
+
 } // namespace
 
-FichierAtomique::FichierAtomique(const QString& cible) : cible_(cible)
+FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : cible_(cible)
 {
+    const QFileInfo info(cible);
+    nom_ = QFile::encodeName(info.fileName());
+    if (nom_.isEmpty() || nom_ == "." || nom_ == "..") {
+        errno = EISDIR;
+        throw Echec(raison("création d'un fichier temporaire pour", cible));
+    }
+    if (racine.isEmpty()) {
+        const QByteArray dossier = QFile::encodeName(info.path());
+        dossier_ = ::open(dossier.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        dossier_ = ouvrirsous(racine, relatifa(racine, info.path()), O_RDONLY | O_DIRECTORY);
+    }
+    if (dossier_ < 0)
+        throw Echec(raison("ouverture du dossier de", cible));
+
     // An unnamed file first: it vanishes with the process, even a killed one,
     // and gets a name only at the moment it replaces the target. File systems
-    // without unnamed files get a hidden named one.
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible).path());
-    fd_ = ::open(dossier.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0)
-        return;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        throw Echec(raison("création d'un fichier temporaire pour", cible));
-    QByteArray modele = dossier + "/.velorine-maj.XXXXXX";
-    fd_ = ::mkostemp(modele.data(), O_CLOEXEC);
-    if (fd_ < 0)
-        throw Echec(raison("création d'un fichier temporaire pour", cible));
-    temporaire_ = modele;
+    // without unnamed files get a hidden named one. Either way the file is
+    // locked while this object lives: a run never removes a locked one.
+    fd_ = ::openat(dossier_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            const std::string pourquoi = raison("création d'un fichier temporaire pour", cible);
+            abandonner();
+            throw Echec(pourquoi);
+        }
+        for (int essai = 0; essai < 100 && fd_ < 0; ++essai) {
+            const QByteArray nom = nomtemporaire(essai);
+            fd_ = ::openat(dossier_, nom.constData(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd_ >= 0)
+                temporaire_ = nom;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (fd_ < 0) {
+            const std::string pourquoi = raison("création d'un fichier temporaire pour", cible);
+            abandonner();
+            throw Echec(pourquoi);
+        }
+    }
+    ::flock(fd_, LOCK_EX | LOCK_NB);
 }
 
 void FichierAtomique::nommer()
 {
     if (!temporaire_.isEmpty())
         return;
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible_).path());
     const QByteArray lien = "/proc/self/fd/" + QByteArray::number(fd_);
     for (int essai = 0; essai < 100; ++essai) {
-        QByteArray nom = dossier + "/.velorine-maj." + QByteArray::number(::getpid()) + "."
-            + QByteArray::number(essai);
-        if (::linkat(AT_FDCWD, lien.constData(), AT_FDCWD, nom.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        const QByteArray nom = nomtemporaire(essai);
+        if (::linkat(AT_FDCWD, lien.constData(), dossier_, nom.constData(), AT_SYMLINK_FOLLOW) == 0) {
             temporaire_ = nom;
             return;
         }
@@ -71,6 +105,8 @@ void FichierAtomique::nommer()
 FichierAtomique::~FichierAtomique()
 {
     abandonner();
+    if (dossier_ >= 0)
+        ::close(dossier_);
 }
 
 void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
@@ -144,35 +180,37 @@ void FichierAtomique::valider(std::optional<mode_t> permissions)
         throw Echec("fichier temporaire fermé");
     mode_t mode = 0;
     struct stat st {};
-    const QByteArray cible = QFile::encodeName(cible_);
     if (permissions)
         mode = *permissions;
-    else if (::stat(cible.constData(), &st) == 0 && S_ISREG(st.st_mode))
+    else if (::fstatat(dossier_, nom_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
     else
         mode = permissionsnouvelles();
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
         throw Echec(raison("écriture de", cible_));
     nommer();
+    // The lock stays held through a second descriptor until the rename.
+    const int verrou = ::dup(fd_);
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
+        const std::string pourquoi = raison("fermeture de", cible_);
+        if (verrou >= 0)
+            ::close(verrou);
         abandonner();
-        throw Echec(raison("fermeture de", cible_));
+        throw Echec(pourquoi);
     }
-    if (::rename(temporaire_.constData(), cible.constData()) != 0) {
-        const std::string pourquoi = raison("remplacement de", cible_);
+    const bool remplace = ::renameat(dossier_, temporaire_.constData(), dossier_, nom_.constData()) == 0;
+    const std::string pourquoi = remplace ? std::string() : raison("remplacement de", cible_);
+    if (verrou >= 0)
+        ::close(verrou);
+    if (!remplace) {
         abandonner();
         throw Echec(pourquoi);
     }
     temporaire_.clear();
     // Make the rename itself durable.
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible_).path());
-    const int d = ::open(dossier.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d >= 0) {
-        ::fsync(d);
-        ::close(d);
-    }
+    ::fsync(dossier_);
 }
 
 void FichierAtomique::abandonner() noexcept
@@ -182,15 +220,20 @@ void FichierAtomique::abandonner() noexcept
         fd_ = -1;
     }
     if (!temporaire_.isEmpty()) {
-        ::unlink(temporaire_.constData());
+        ::unlinkat(dossier_, temporaire_.constData(), 0);
         temporaire_.clear();
     }
 }
 
-void copierfichier(const QString& source, const QString& cible)
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource,
+                   const QString& racinecible)
 {
     const QByteArray nom = QFile::encodeName(source);
-    const int fd = nom.isEmpty() ? -1 : ::open(nom.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = -1;
+    if (racinesource.isEmpty())
+        fd = nom.isEmpty() ? -1 : ::open(nom.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    else
+        fd = ouvrirsous(racinesource, relatifa(racinesource, source), O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         throw Echec(raison("ouverture de", source));
     struct stat st {};
@@ -199,7 +242,7 @@ void copierfichier(const QString& source, const QString& cible)
         throw Echec("pas un fichier ordinaire: " + source.toStdString());
     }
     try {
-        FichierAtomique copie(cible);
+        FichierAtomique copie(cible, racinecible);
         copie.copierdepuis(fd);
         copie.valider(st.st_mode & 07777);
     } catch (...) {

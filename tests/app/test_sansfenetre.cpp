@@ -95,6 +95,42 @@ TEST_F(SansFenetre, ProduitNonInscriptiblePourUnUtilisateurOrdinaire)
     EXPECT_EQ(contenudossier(produit()), (QStringList{"A.DAT", "VELORINE.EXE"}));
 }
 
+// Links never carry a file from elsewhere into the product, nor a copy out
+// of it: a link on the update medium (to a file, or a folder on the way) is
+// not copied, and a folder link in the product is not written through.
+TEST_F(SansFenetre, LiensRefusesDesDeuxCotes)
+{
+    QTemporaryDir dehors;
+    ecrirefichier(dehors.filePath("shadow"), "secret");
+    const auto lier = [](const QString& vers, const QString& nom) {
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(nom).constData()), 0);
+    };
+    lier(dehors.filePath("shadow"), cle() + "/SHADOW.DAT");
+    lier(dehors.path(), cle() + "/ETC");
+    lier(dehors.path(), produit() + "/LIENDIR");
+    QDir(cle()).mkpath("LIENDIR");
+    ecrirefichier(cle() + "/LIENDIR/A.DAT", "neuf");
+    const struct {
+        const char* nom;
+        QString fichier;
+    } cas[] = {
+        {"SHADOW.DAT", cle() + "/SHADOW.DAT"},
+        {"ETC\\shadow", cle() + "/ETC\\shadow"},
+        {"LIENDIR\\A.DAT", cle() + "/LIENDIR\\A.DAT"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.nom);
+        ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", c.nom, "FINI"}));
+        const Resultat r = installer(cle() + "/M.MAJ");
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + c.fichier
+                                 + " introuvable ou déjà ouvert ou espace disque insuffisant.\n");
+        EXPECT_FALSE(QFileInfo::exists(produit() + "/SHADOW.DAT"));
+        EXPECT_FALSE(QFileInfo::exists(produit() + "/ETC"));
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"shadow"});
+    }
+}
+
 TEST(LigneDeCommande, AideVersionEtErreurs)
 {
     Resultat r = lancer({"--help"});

@@ -192,6 +192,48 @@ TEST_F(SansFenetre, BlanksAroundTheListAddressAreDropped)
     EXPECT_EQ(serveur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /LISTE.MAJ", "GET /f3.dat"}));
 }
 
+// Symbolic links in the product folder (which others may write) never lead
+// a write outside it: the data files are not opened through a link, nor
+// created through a dangling one, and no name of a list passes through a
+// folder link.
+TEST_F(SansFenetre, LinksInTheProductNeverLeadAWriteOutside)
+{
+    struct Cas {
+        QString nom;
+        std::function<void()> preparer;
+        QString ligne;
+    };
+    QTemporaryDir dehors;
+    const QString secret = dehors.filePath(QStringLiteral("secret"));
+    const auto lier = [&](const QString& vers, const QString& nom) {
+        QFile::remove(chemin(nom));
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(chemin(nom)).constData()), 0);
+    };
+    const QString lecture = QStringLiteral("Lecture impossible: Lecture imposible sur le disque.\n");
+    const std::vector<Cas> cas{
+        {"réglages liés à un fichier du dehors", [&] { liste({" 3"}); lier(secret, "TEMPO.QZS"); }, lecture},
+        {"réglages liés dans le vide", [&] { liste({" 3"}); lier(dehors.filePath("nouveau"), "TEMPO.QZS"); }, lecture},
+        {"paramètres liés dans le vide", [&] { liste({" 3"}); lier(dehors.filePath("nouveau"), "PARANET.LST"); }, lecture},
+        {"dossier lié", [&] {
+             lier(dehors.path(), "LIENDIR");
+             ecrirefichier(web + "/LISTE.MAJ", fichierenregistrements({"MAJQZ7INTERNET", " 3", serveur->url("/f3.dat"),
+                                                                        "LIENDIR\\x.DAT"}));
+         }, "Mise à jour impossible: Ecriture sur disque impossible\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom.toStdString());
+        preparer();
+        ecrirefichier(secret, fichierenregistrements(QStringList(24, QStringLiteral("secret"))));
+        QFile::remove(dehors.filePath(QStringLiteral("nouveau")));
+        c.preparer();
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"secret"});
+        EXPECT_EQ(lirefichier(secret), fichierenregistrements(QStringList(24, QStringLiteral("secret"))));
+    }
+}
+
 // A body without a length stops before it would fill the product's disk:
 // a tmpfs of 1 MiB, and a body of nearly as much.
 TEST_F(SansFenetre, ABodyWithoutALengthNeverFillsTheDisk)
