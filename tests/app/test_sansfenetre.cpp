@@ -131,6 +131,24 @@ TEST_F(SansFenetre, LiensRefusesDesDeuxCotes)
     }
 }
 
+// Under a file size limit (ulimit -f) a copy past it fails like a full
+// disk, with the message, and the old file stays.
+TEST_F(SansFenetre, LimiteDeTailleCommeUnDisquePlein)
+{
+    const QString bash = QStandardPaths::findExecutable("bash");
+    if (bash.isEmpty())
+        GTEST_SKIP() << "bash is not installed";
+    ecrirefichier(cle() + "/GROS.DAT", QByteArray(300 * 1024, 'g'));
+    ecrirefichier(produit() + "/GROS.DAT", "ancien");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "GROS.DAT", "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ", {bash, "-c", "ulimit -f 100; exec \"$0\" \"$@\""});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + cle()
+                             + "/GROS.DAT introuvable ou déjà ouvert ou espace disque insuffisant.\n");
+    EXPECT_EQ(lirefichier(produit() + "/GROS.DAT"), QByteArray("ancien"));
+    EXPECT_EQ(contenudossier(produit()), (QStringList{"GROS.DAT", "VELORINE.EXE"}));
+}
+
 TEST(LigneDeCommande, AideVersionEtErreurs)
 {
     Resultat r = lancer({"--help"});

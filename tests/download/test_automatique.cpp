@@ -234,6 +234,22 @@ TEST_F(SansFenetre, LinksInTheProductNeverLeadAWriteOutside)
     }
 }
 
+// Under a file size limit (ulimit -f) a fetch past it fails like a full
+// disk, with the message, instead of killing the run.
+TEST_F(SansFenetre, AFileSizeLimitFailsLikeAFullDisk)
+{
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (bash.isEmpty())
+        GTEST_SKIP() << "bash is not installed";
+    entree(serveur->url(QStringLiteral("/gros/300000")));
+    const QByteArray avant = tempo();
+    const Resultat r = lancer({}, {bash, "-c", "ulimit -f 100; exec \"$0\" \"$@\""});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+    EXPECT_EQ(tempo(), avant);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+}
+
 // A body without a length stops before it would fill the product's disk:
 // a tmpfs of 1 MiB, and a body of nearly as much.
 TEST_F(SansFenetre, ABodyWithoutALengthNeverFillsTheDisk)
