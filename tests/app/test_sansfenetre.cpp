@@ -149,6 +149,29 @@ TEST_F(SansFenetre, LimiteDeTailleCommeUnDisquePlein)
     EXPECT_EQ(contenudossier(produit()), (QStringList{"GROS.DAT", "VELORINE.EXE"}));
 }
 
+// Names Windows refuses are refused: a name with control characters is
+// neither created nor echoed raw to the administrator's terminal.
+TEST_F(SansFenetre, NomsAvecCaracteresDeControle)
+{
+    const QString nom = QStringLiteral("A\x1b]0;pirate\x07\x1b[2J\rB.DAT");
+    ecrirefichier(cle() + "/" + nom, "neuf");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", nom, "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + cle()
+                             + "/A\\x1b]0;pirate\\x07\\x1b[2J\\x0dB.DAT introuvable ou déjà ouvert ou espace disque "
+                               "insuffisant.\n");
+    EXPECT_EQ(contenudossier(produit()), QStringList{"VELORINE.EXE"});
+
+    for (const char* refuse : {"A<B.DAT", "A|B.DAT", "A?.DAT", "A*.DAT", "A:B.DAT", "A\"B.DAT"}) {
+        SCOPED_TRACE(refuse);
+        ecrirefichier(cle() + "/" + refuse, "neuf");
+        ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", refuse, "FINI"}));
+        EXPECT_EQ(installer(cle() + "/M.MAJ").code, 1);
+        EXPECT_EQ(contenudossier(produit()), QStringList{"VELORINE.EXE"});
+    }
+}
+
 TEST(LigneDeCommande, AideVersionEtErreurs)
 {
     Resultat r = lancer({"--help"});
