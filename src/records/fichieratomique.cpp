@@ -11,6 +11,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <ctime>
+#include <dirent.h>
+#include <signal.h>
 #include <vector>
 
 namespace velorine {
@@ -38,6 +41,65 @@ QByteArray nomtemporaire(int essai)
     return ".velorine-maj." + QByteArray::number(::getpid()) + "." + QByteArray::number(essai);
 }
 
+const QByteArray prefixetemporaire = ".velorine-maj.";
+
+// Temporary files of older versions carry six random characters instead of
+// a process number, and no lock: one untouched for so long is a leftover.
+constexpr std::time_t agetemporaireancien = 10 * 60;
+
+// Whether the temporary file nom in dossier is the leftover of a run that
+// ended without cleaning up (killed, or the machine stopped). A running
+// updater holds a lock on each of its temporary files, and its process is
+// alive; both are checked, for file systems that ignore locks.
+bool abandonne(int dossier, const QByteArray& nom)
+{
+    const QByteArray reste = nom.mid(prefixetemporaire.size());
+    const qsizetype point = reste.indexOf('.');
+    bool ancien = false;
+    if (point > 0) {
+        bool ok = false;
+        const long pid = reste.left(point).toLong(&ok);
+        if (!ok || pid <= 0 || pid == ::getpid())
+            return false;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)
+            return false;
+    } else if (reste.size() == 6) {
+        ancien = true;
+    } else {
+        return false;
+    }
+    const int fd = ::openat(dossier, nom.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool libre = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+        && (!ancien || std::time(nullptr) - st.st_mtime > agetemporaireancien);
+    ::close(fd);
+    return libre;
+}
+
+// Removes the temporary files that dead runs left in dossier.
+void nettoyer(int dossier)
+{
+    const int lecture = ::openat(dossier, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lecture < 0)
+        return;
+    DIR* d = ::fdopendir(lecture);
+    if (!d) {
+        ::close(lecture);
+        return;
+    }
+    std::vector<QByteArray> restes;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray nom(e->d_name);
+        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom))
+            restes.push_back(nom);
+    }
+    ::closedir(d);
+    for (const QByteArray& nom : restes)
+        ::unlinkat(dossier, nom.constData(), 0);
+}
+
 } // namespace
 
 FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : cible_(cible)
@@ -56,6 +118,7 @@ FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : 
     }
     if (dossier_ < 0)
         throw Echec(raison("ouverture du dossier de", cible));
+    nettoyer(dossier_);
 
     // An unnamed file first: it vanishes with the process, even a killed one,
     // and gets a name only at the moment it replaces the target. File systems

@@ -8,6 +8,11 @@
 // reached from it without following any symbolic link: a link placed in the
 // product folder never leads a write elsewhere. A link in the target's own
 // place is replaced, never written through.
+//
+// A run killed before it could clean up may leave a named temporary file
+// (where the file system has no unnamed ones, or between naming the file and
+// the rename). Each FichierAtomique removes those of dead runs from its
+// folder; a running updater's files are locked and never removed.
 
 #include <QString>
 #include <cstddef>

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velorine::test;
@@ -190,6 +191,22 @@ TEST_F(SansFenetre, BlanksAroundTheListAddressAreDropped)
         EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n"));
     }
     EXPECT_EQ(serveur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /LISTE.MAJ", "GET /f3.dat"}));
+}
+
+// A run killed in the middle of a fetch may leave a named temporary file
+// (on file systems without unnamed ones): the next run removes it.
+TEST_F(SansFenetre, TheTemporaryFilesOfAKilledRunAreRemoved)
+{
+    liste({" 3"});
+    const pid_t mort = ::fork();
+    if (mort == 0)
+        ::_exit(0);
+    ::waitpid(mort, nullptr, 0);
+    const QString reste = QStringLiteral(".velorine-maj.%1.0").arg(mort);
+    ecrirefichier(chemin(reste), QByteArray(1 << 20, 'x'));
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"LECON3.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
 }
 
 // Symbolic links in the product folder (which others may write) never lead
