@@ -2,6 +2,7 @@
 
 #include "dossiers.h"
 #include "faux.h"
+#include "valgrind.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -25,7 +26,7 @@ Resultat lancer(const QStringList& arguments, const QStringList& avant = {})
     QStringList tout = avant;
     tout << QStringLiteral(VELORINE_EXE) << arguments;
     p.start(tout.takeFirst(), tout);
-    EXPECT_TRUE(p.waitForFinished(30000));
+    EXPECT_TRUE(p.waitForFinished(120000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
@@ -170,6 +171,21 @@ TEST_F(SansFenetre, NomsAvecCaracteresDeControle)
         EXPECT_EQ(installer(cle() + "/M.MAJ").code, 1);
         EXPECT_EQ(contenudossier(produit()), QStringList{"VELORINE.EXE"});
     }
+}
+
+// An unattended installation loses no memory: valgrind's leak check.
+TEST_F(SansFenetre, SansFuiteDeMemoire)
+{
+    QString raison;
+    const QStringList valgrind = prefixevalgrind(raison);
+    if (valgrind.isEmpty())
+        GTEST_SKIP() << qPrintable(raison);
+    ecrirefichier(cle() + "/A.DAT", "neuf");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "A.DAT", "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ", valgrind);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith("Mise à jour terminée: La mise à jour a réussi\n")) << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(produit() + "/A.DAT"), QByteArray("neuf"));
 }
 
 TEST(LigneDeCommande, AideVersionEtErreurs)

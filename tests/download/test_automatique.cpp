@@ -5,6 +5,7 @@
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
+#include "valgrind.h"
 
 #include <QDir>
 #include <QFile>
@@ -265,6 +266,21 @@ TEST_F(SansFenetre, AFileSizeLimitFailsLikeAFullDisk)
     EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
     EXPECT_EQ(tempo(), avant);
     EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+}
+
+// An unattended automatic update loses no memory: valgrind's leak check.
+TEST_F(SansFenetre, AnUpdateLeaksNoMemory)
+{
+    QString raison;
+    const QStringList valgrind = prefixevalgrind(raison);
+    if (valgrind.isEmpty())
+        GTEST_SKIP() << qPrintable(raison);
+    liste({" 3", " 4"});
+    const Resultat r = lancer({}, valgrind);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith(QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 4\n")))
+        << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), QByteArray("Niveau 4"));
 }
 
 // A body without a length stops before it would fill the product's disk:
