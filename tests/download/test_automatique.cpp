@@ -268,6 +268,43 @@ TEST_F(SansFenetre, AFileSizeLimitFailsLikeAFullDisk)
     EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
 }
 
+// The disk fails under the updater (strace injects EIO): into every flush,
+// so the list itself cannot be put in place; or into every positioned
+// write, so the files arrive but the level cannot be recorded. Each is told
+// as a writing failure, and nothing is half-written.
+TEST_F(SansFenetre, InjectedDiskFailuresAreWritingFailures)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    const struct {
+        const char* appel;
+        QString ligne;
+        QByteArray lecon;
+        QStringList contenu;
+    } cas[] = {
+        {"fsync", QStringLiteral("Ouverture impossible: Ecriture sur dique impossible\n"), "ancien",
+         {"LECON3.DAT", "PARANET.LST", "TEMPO.QZS"}},
+        {"pwrite64", QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"), "Niveau 3",
+         {"LECON3.DAT", "PARANET.LST", "TEMPO.QZS"}},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.appel);
+        preparer();
+        liste({" 3"});
+        ecrirefichier(chemin(QStringLiteral("LECON3.DAT")), "ancien");
+        const QByteArray avant = tempo();
+        const QString appel = QString::fromLatin1(c.appel);
+        const Resultat r = lancer({}, {strace, "-f", "-qq", "-o", "/dev/null", "-e", "trace=" + appel, "-e",
+                                       "inject=" + appel + ":error=EIO"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(tempo(), avant);
+        EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), c.lecon);
+        EXPECT_EQ(contenudossier(produit), c.contenu);
+    }
+}
+
 // An unattended automatic update loses no memory: valgrind's leak check.
 TEST_F(SansFenetre, AnUpdateLeaksNoMemory)
 {
