@@ -84,7 +84,7 @@ struct Adresse {
     std::string schema;
     std::string chemin;
 };
-Adresse lireadresse(const QByteArray& url)
+Adresse analyseradresse(const QByteArray& url)
 {
     Adresse a;
     std::unique_ptr<CURLU, LibererUrl> u(curl_url());
@@ -323,7 +323,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
         throw Echec("libcurl indisponible");
 
     QByteArray url = adressecurl(adresse);
-    const Adresse lue = lireadresse(url);
+    const Adresse lue = analyseradresse(url);
     // A local file is read through the descriptor opened here, so that
     // libcurl reads the very file that was checked.
     if (fichierslocaux && lue.schema == "file") {
