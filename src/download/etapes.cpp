@@ -1,13 +1,15 @@
 #include "download/etapes.h"
 
-#include "records/donneesproduit.h"
 #include "base/echec.h"
+#include "base/texte.h"
 #include "download/feuille.h"
+#include "records/donneesproduit.h"
+#include "records/espacedisque.h"
 #include "records/fichieratomique.h"
 #include "records/nombres.h"
 #include "records/nomswindows.h"
-#include "base/texte.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -29,15 +31,23 @@ const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
 // arrive (or at valider() for an empty body). So a fetch that fails is told
 // as a fetch failure even when the target could not have been written, and a
 // target that cannot be written stops the transfer at its first bytes, as a
-// writing failure (EchecPuits).
+// writing failure (EchecPuits). The target stays in the product folder: no
+// symbolic link there leads the file elsewhere.
 class PuitsCible : public Puits {
 public:
-    explicit PuitsCible(std::function<QString()> cible, bool enavance = false)
-        : cible_(std::move(cible)), enavance_(enavance)
+    PuitsCible(std::function<QString()> cible, const QString& racine, bool enavance = false)
+        : cible_(std::move(cible)), racine_(racine), enavance_(enavance)
     {
     }
 
-    void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
+    // A body of unknown length, or one that lies about it, stops before it
+    // would leave the product's disk almost full.
+    void ecrire(const char* octets, std::size_t nombre) override
+    {
+        FichierAtomique& f = fichier();
+        reserverespace(QFileInfo(f.cible()).path(), nombre);
+        f.ecrire(octets, nombre);
+    }
 
     void recommencer() override { fichier_.reset(); }
 
@@ -59,11 +69,12 @@ private:
     FichierAtomique& fichier()
     {
         if (!fichier_)
-            fichier_.emplace(cible_());
+            fichier_.emplace(cible_(), racine_);
         return *fichier_;
     }
 
     std::function<QString()> cible_;
+    QString racine_;
     bool enavance_;
     std::optional<FichierAtomique> fichier_;
 };
@@ -72,7 +83,8 @@ private:
 // and its progress bar the bytes. Throws Echec for a failed or cancelled
 // transfer, EchecPuits when the file could not take the bytes. After a
 // cancel the window is closed, and is not touched again.
-void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse,
+                 Provenance provenance, PuitsCible& puits)
 {
     struct Suivi : SuiviTransfert {
         Etat& etat;
@@ -86,7 +98,7 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
         void etatchange(EtatTransfert e) override { fenetre.etattransfert(e); }
         void progression(long long recus, long long total) override { fenetre.progression(recus, total); }
     } suivi{etat, fenetre};
-    services.transfert.ouvrirurl(adresse, puits, suivi);
+    services.transfert.ouvrirurl(adresse, provenance, puits, suivi);
 }
 
 // What a fetch's failure block is told: the fetch failed, or the file could
@@ -97,13 +109,15 @@ enum class Phase { Telechargement, Ecriture };
 // Fetches adresse into puits, yields once to the event loop, then puts the
 // file in place, keeping phase up to date. The file replaces its target
 // whole: there is no old file to delete first. Returns false, having written
-// nothing, when the user cancelled meanwhile.
-bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
-              DossiersASynchroniser& dossiers, Phase& phase)
+// nothing, when the user cancelled meanwhile. Only the list address, which
+// the administrator wrote, may name a local file; an address read from a
+// downloaded list is http, https or ftp. The file's folder joins dossiers.
+bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, Provenance provenance,
+              PuitsCible& puits, DossiersASynchroniser& dossiers, Phase& phase)
 {
     phase = Phase::Telechargement;
     try {
-        telecharger(etat, services, fenetre, adresse, puits);
+        telecharger(etat, services, fenetre, adresse, provenance, puits);
     } catch (const EchecPuits&) {
         phase = Phase::Ecriture;
         throw;
@@ -170,7 +184,7 @@ public:
             if (enavance_.count(j))
                 continue;
             enavance_[j] = creer(j, true);
-            transfert_.anticiper(adresse(j), *enavance_[j]);
+            transfert_.anticiper(adresse(j), Provenance::Liste, *enavance_[j]);
         }
         const auto it = enavance_.find(g);
         if (it == enavance_.end())
@@ -186,7 +200,7 @@ public:
 private:
     std::unique_ptr<PuitsCible> creer(std::size_t g, bool enavance)
     {
-        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, enavance);
+        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, produit_, enavance);
     }
 
     Transfert& transfert_;
@@ -209,8 +223,8 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
         // The list is a working file, deleted with the window: its name
         // need not survive a power cut.
         DossiersASynchroniser sansobjet;
-        PuitsCible liste([&] { return etat.fichierliste; });
-        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, sansobjet, phase))
+        PuitsCible liste([&] { return etat.fichierliste; }, etat.dossierproduit);
+        if (!recevoir(etat, services, fenetre, etat.adresseliste, Provenance::Reglages, liste, sansobjet, phase))
             return;
     } catch (const std::exception&) {
         if (etat.abandon)
@@ -333,7 +347,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             const std::unique_ptr<PuitsCible> fichier = avance.puits(g);
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (!recevoir(etat, services, fenetre, avance.adresse(g), *fichier, dossiers, phase))
+            if (!recevoir(etat, services, fenetre, avance.adresse(g), Provenance::Liste, *fichier, dossiers, phase))
                 return;
         }
         dossiers.synchroniser();

@@ -63,16 +63,23 @@ public:
     }
 };
 
+// Where an address comes from. Only the product's own settings, which the
+// administrator wrote, may name a local file (a file: address); an address
+// read from a downloaded list is http, https or ftp, whatever it says.
+enum class Provenance { Reglages, Liste };
+
 class Transfert {
 public:
     virtual ~Transfert() = default;
 
     // Fetches adresse into puits and returns when the whole body has arrived;
     // suivi is told of its states and progress meanwhile. Throws Echec when
-    // the transfer cannot be carried out, was cancelled, or delivered an
-    // error (HTTP status 400 or more, FTP error, body shorter than
-    // announced); EchecPuits when the sink failed.
-    virtual void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) = 0;
+    // the transfer cannot be carried out, was cancelled, or delivered
+    // anything but the file (an HTTP status other than 2xx, an FTP error, a
+    // body shorter or longer than announced, a local file that is not a
+    // regular file, a local file named by an address read from a list);
+    // EchecPuits when the sink failed.
+    virtual void ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi) = 0;
 
     // Cancels the request in progress and every fetch ahead; does nothing
     // when none runs.
@@ -82,15 +89,16 @@ public:
     // it is and parallele() - 1 later ones; 1 is strictly one at a time.
     virtual int parallele() const { return 1; }
     // Starts fetching adresse into puits before its turn; the transfer moves
-    // while ouvrirurl() runs. ouvrirurl() with the same address and sink
+    // while ouvrirurl() runs. ouvrirurl() with the same address, provenance and sink
     // later takes it over: the states and bytes reached are told then, in
     // order, and it goes on from there. A fetch ahead that failed is started
     // again at its turn (puits.recommencer()), as a one-at-a-time run would
     // fetch it, and its server gets no more fetches ahead. Never throws; an
     // engine that fetches one at a time ignores it.
-    virtual void anticiper(const QString& adresse, Puits& puits)
+    virtual void anticiper(const QString& adresse, Provenance provenance, Puits& puits)
     {
         (void)adresse;
+        (void)provenance;
         (void)puits;
     }
     // Stops every fetch ahead and forgets their sinks; called before those

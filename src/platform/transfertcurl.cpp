@@ -4,14 +4,19 @@
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace velorine {
@@ -100,6 +105,75 @@ struct LibererEasy {
 struct LibererMulti {
     void operator()(CURLM* m) const { curl_multi_cleanup(m); }
 };
+struct LibererUrl {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+
+// The address as libcurl takes it. Blanks and control characters at either
+// end are dropped, as browsers drop them (a list address is kept as it was
+// typed); a blank inside stands for %20, as browsers take it.
+QByteArray adressecurl(const QString& adresse)
+{
+    qsizetype debut = 0;
+    qsizetype fin = adresse.size();
+    while (debut < fin && adresse[debut].unicode() <= u' ')
+        ++debut;
+    while (fin > debut && adresse[fin - 1].unicode() <= u' ')
+        --fin;
+    return adresse.mid(debut, fin - debut).replace(u' ', QStringLiteral("%20")).toUtf8();
+}
+
+// The scheme of an address in lower case, guessed as libcurl guesses it when
+// the address names none, and its decoded path. Both are empty when libcurl
+// cannot read the address (it then fails the fetch itself).
+struct Adresse {
+    std::string schema;
+    std::string chemin;
+};
+Adresse analyseradresse(const QByteArray& url)
+{
+    Adresse a;
+    std::unique_ptr<CURLU, LibererUrl> u(curl_url());
+    if (!u
+        || curl_url_set(u.get(), CURLUPART_URL, url.constData(), CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME)
+            != CURLUE_OK)
+        return a;
+    char* texte = nullptr;
+    if (curl_url_get(u.get(), CURLUPART_SCHEME, &texte, 0) == CURLUE_OK) {
+        a.schema = QByteArray(texte).toLower().toStdString();
+        curl_free(texte);
+    }
+    texte = nullptr;
+    if (curl_url_get(u.get(), CURLUPART_PATH, &texte, CURLU_URLDECODE) == CURLUE_OK) {
+        a.chemin = texte;
+        curl_free(texte);
+    }
+    return a;
+}
+
+// Where a redirect may lead: never from https to a scheme without
+// encryption, never to a local file.
+const char* redirectionspermises(const std::string& schema)
+{
+    return schema == "https" ? "https" : "http,https,ftp";
+}
+
+// Opens the local file of a file: address. The open never blocks (on a FIFO
+// it would wait for a writer for ever), and only a regular file is taken: a
+// device such as /dev/zero has no end. Throws Echec.
+int ouvrirlocal(const std::string& chemin)
+{
+    const int fd = ::open(chemin.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw Echec("ouverture de " + chemin + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Echec("pas un fichier ordinaire: " + chemin);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 } // namespace
 
@@ -115,6 +189,7 @@ struct TransfertCurl::Session {
     SuiviTransfert* suivi;
     Poignees& poignees;
     QString adresse;
+    Provenance provenance = Provenance::Liste;
     QByteArray serveur; // scheme, host and port
     std::unique_ptr<CURL, LibererEasy> poignee;
     CURL* easy = nullptr;
@@ -144,6 +219,12 @@ struct TransfertCurl::Session {
 
     bool fini = false;
     CURLcode resultat = CURLE_OK;
+
+    int fdlocal = -1;      // the local file of a file: address
+    long long ecrits = 0;  // bytes handed to the sink
+    bool troplong = false; // more bytes than announced
+    bool decode = false;   // a Content-Encoding: the sink gets more than announced
+    long statutrefuse = 0; // an HTTP status whose body is not the file
 
     // Ends the fetch in the session. The connection of a fetch that did not
     // complete is closed, never handed to a later fetch; no callback is left
@@ -249,10 +330,13 @@ struct TransfertCurl::Session {
         session->signaler(Demande);
         return CURL_PREREQFUNC_OK;
     }
-    static size_t entete(char*, size_t taille, size_t nombre, void* s)
+    static size_t entete(char* ligne, size_t taille, size_t nombre, void* s)
     {
         auto* session = static_cast<Session*>(s);
         session->dernieractivite = horloge::now();
+        const QByteArray texte = QByteArray(ligne, static_cast<qsizetype>(taille * nombre)).trimmed().toLower();
+        if (texte.startsWith("content-encoding:") && texte.mid(17).trimmed() != "identity")
+            session->decode = true;
         // Before the connection is ready, ftp's greeting and login replies
         // come here too: they are not the response yet.
         if (session->prealablevu && !session->entetevue) {
@@ -271,6 +355,27 @@ struct TransfertCurl::Session {
         if (!session->corpsvu) {
             session->corpsvu = true;
             session->signaler(Reception);
+        }
+        // Only the body of a 2xx answer is the file: a redirect without a
+        // destination brings an HTML page of its own.
+        long code = 0;
+        const char* protocole = nullptr;
+        if (curl_easy_getinfo(session->easy, CURLINFO_RESPONSE_CODE, &code) == CURLE_OK
+            && curl_easy_getinfo(session->easy, CURLINFO_SCHEME, &protocole) == CURLE_OK && protocole
+            && (protocole[0] == 'h' || protocole[0] == 'H') && (code < 200 || code > 299)) {
+            session->statutrefuse = code;
+            return CURL_WRITEFUNC_ERROR;
+        }
+        // A body longer than its announced length is not the file. (Over
+        // HTTP libcurl itself stops reading at the announced length; a
+        // decoded body is longer than the encoded one announced.)
+        curl_off_t annonce = -1;
+        session->ecrits += static_cast<long long>(n);
+        if (!session->decode
+            && curl_easy_getinfo(session->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &annonce) == CURLE_OK
+            && annonce >= 0 && session->ecrits > annonce) {
+            session->troplong = true;
+            return CURL_WRITEFUNC_ERROR;
         }
         try {
             session->puits.ecrire(octets, n);
@@ -319,6 +424,8 @@ struct TransfertCurl::Poignees {
 TransfertCurl::Session::~Session()
 {
     retirer(false);
+    if (fdlocal >= 0)
+        ::close(fdlocal);
     if (poignee)
         poignees.libres.push_back(std::move(poignee));
 }
@@ -338,13 +445,13 @@ void TransfertCurl::definirparallele(int n)
     parallele_ = n > 1 ? n : 1;
 }
 
-void TransfertCurl::anticiper(const QString& adresse, Puits& puits)
+void TransfertCurl::anticiper(const QString& adresse, Provenance provenance, Puits& puits)
 {
     if (parallele_ <= 1 || encours_)
         return;
     try {
         auto s = std::make_unique<Session>(puits, nullptr, poignees());
-        configurer(*s, adresse);
+        configurer(*s, adresse, provenance);
         if (unaparun_.contains(s->serveur))
             return;
         anticipes_.push_back(std::move(s));
@@ -382,7 +489,7 @@ void TransfertCurl::annuler()
         s->annule = true;
 }
 
-void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi)
+void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi)
 {
     if (encours_)
         throw Echec("un transfert est déjà en cours");
@@ -394,7 +501,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
     for (auto it = anticipes_.begin(); it != anticipes_.end(); ++it) {
         if (&(*it)->puits != &puits)
             continue;
-        if ((*it)->adresse == adresse)
+        if ((*it)->adresse == adresse && (*it)->provenance == provenance)
             propre = std::move(*it);
         anticipes_.erase(it);
         break;
@@ -417,7 +524,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
 
     try {
         if (!propre->ajoute)
-            configurer(*propre, adresse);
+            configurer(*propre, adresse, provenance);
         pomper(*propre);
         // Refused while fetches ahead ran on the same server (a server that
         // limits each client's connections): that server's fetches ahead
@@ -439,7 +546,7 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
                 propre = std::move(reprise);
                 encours_ = propre.get();
                 puits.recommencer();
-                configurer(*propre, adresse);
+                configurer(*propre, adresse, provenance);
                 pomper(*propre);
             }
         }
@@ -555,7 +662,7 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
 
 // The session's easy handle, given the fetch's options and callbacks, in
 // the session's multi handle.
-void TransfertCurl::configurer(Session& s, const QString& adresse)
+void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance provenance)
 {
     s.poignee = s.poignees.prendre();
     if (!s.poignee)
@@ -563,10 +670,23 @@ void TransfertCurl::configurer(Session& s, const QString& adresse)
     s.easy = s.poignee.get();
     s.multi = s.poignees.multi.get();
     s.adresse = adresse;
+    s.provenance = provenance;
 
-    // Spaces are not allowed in an address: they stand for %20, as browsers
-    // take them.
-    const QByteArray url = QString(adresse).replace(u' ', QStringLiteral("%20")).toUtf8();
+    QByteArray url = adressecurl(adresse);
+    const Adresse lue = analyseradresse(url);
+    // A local file is read through the descriptor opened here, so that
+    // libcurl reads the very file that was checked.
+    const bool fichierslocaux = provenance == Provenance::Reglages;
+    if (fichierslocaux && lue.schema == "file") {
+        try {
+            s.fdlocal = ouvrirlocal(lue.chemin);
+        } catch (const Echec&) {
+            if (s.suivi)
+                s.suivi->etatchange(EtatTransfert::Erreur);
+            throw;
+        }
+        url = "file:///proc/self/fd/" + QByteArray::number(s.fdlocal);
+    }
     const auto delaims = static_cast<long>(delai_) * 1000L;
     CURL* e = s.easy;
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
@@ -587,8 +707,8 @@ void TransfertCurl::configurer(Session& s, const QString& adresse)
         curl_free(port);
         curl_url_cleanup(u);
     }
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, fichierslocaux ? "http,https,ftp,file" : "http,https,ftp");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, redirectionspermises(lue.schema));
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, redirectionsmax);
     curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
@@ -687,8 +807,11 @@ void TransfertCurl::terminer(Session& s) const
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
         curl_easy_getinfo(e, CURLINFO_SCHEME, &protocole);
         const bool http = protocole && QByteArray(protocole).toLower().startsWith("http");
-        if (http && code >= 400) {
+        // Only a 2xx status brings the file: a redirect without a
+        // destination, a 304 or an error page is not it.
+        if (http && (code < 200 || code > 299)) {
             resultat = CURLE_HTTP_RETURNED_ERROR;
+            std::snprintf(s.erreurcurl, sizeof s.erreurcurl, "statut HTTP %ld", code);
         } else {
             s.livrer(true);
             s.signaler(Deconnexion);
@@ -714,6 +837,10 @@ void TransfertCurl::terminer(Session& s) const
     s.livrer(true);
     if (s.delaidepasse)
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
+    if (s.troplong)
+        throw Echec("corps plus long qu'annoncé");
+    if (s.statutrefuse != 0)
+        throw Echec("statut HTTP " + std::to_string(s.statutrefuse));
     std::string raison = curl_easy_strerror(resultat);
     if (s.erreurcurl[0] != '\0')
         raison += std::string(": ") + s.erreurcurl;

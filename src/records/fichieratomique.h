@@ -3,12 +3,22 @@
 // temporary file beside the target and renames it over the target only in
 // valider(), after the data is flushed to disk. Destroyed without valider(),
 // it removes the temporary file and leaves the target as it was.
+//
+// Given the folder the target must stay in (racine), the target's folder is
+// reached from it without following any symbolic link: a link placed in the
+// product folder never leads a write elsewhere. A link in the target's own
+// place is replaced, never written through.
+//
+// A run killed before it could clean up may leave a named temporary file
+// (where the file system has no unnamed ones, or between naming the file and
+// the rename). Each FichierAtomique removes those of dead runs from its
+// folder; a running updater's files are locked and never removed.
 
 #include <QString>
-#include <QStringList>
 #include <cstddef>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace velorine {
 
@@ -18,22 +28,35 @@ namespace velorine {
 // file.
 class DossiersASynchroniser {
 public:
-    void ajouter(const QString& dossier);
+    DossiersASynchroniser() = default;
+    ~DossiersASynchroniser();
+    DossiersASynchroniser(const DossiersASynchroniser&) = delete;
+    DossiersASynchroniser& operator=(const DossiersASynchroniser&) = delete;
+
+    // Adds the open folder dossier (kept open through a copy of its
+    // descriptor), unless it is already there.
+    void ajouter(int dossier);
     // Makes the entries of every folder added so far durable, each folder
     // once, and forgets them. Throws Echec when the disk reports a failure.
     void synchroniser();
-    bool vide() const { return dossiers_.isEmpty(); }
 
 private:
-    QStringList dossiers_;
+    struct Dossier {
+        dev_t peripherique;
+        ino_t inode;
+        int fd;
+    };
+    std::vector<Dossier> dossiers_;
 };
 
 class FichierAtomique {
 public:
     // Creates the temporary file in the target's folder. Throws Echec when
-    // the folder is missing or not writable, or when the target exists and
-    // this user may not write it (a read-only file is never replaced).
-    explicit FichierAtomique(const QString& cible);
+    // the folder is missing or not writable, when cible lies outside racine
+    // or a part of it below racine is a symbolic link, or when the target
+    // exists and this user may not write it (a read-only file is never
+    // replaced).
+    explicit FichierAtomique(const QString& cible, const QString& racine = QString());
     ~FichierAtomique();
     FichierAtomique(const FichierAtomique&) = delete;
     FichierAtomique& operator=(const FichierAtomique&) = delete;
@@ -52,9 +75,9 @@ public:
     // later by dossiers.synchroniser().
     void valider(std::optional<mode_t> permissions = std::nullopt, DossiersASynchroniser* dossiers = nullptr);
 
-    // Names another target for valider(), in the same file system: the
-    // target of a file fetched ahead, named again at its turn. Throws Echec
-    // as the constructor does.
+    // Names another target in the same folder for valider(): the target of
+    // a file fetched ahead, named again at its turn. Throws Echec when cible
+    // lies in another folder or may not be replaced.
     void recibler(const QString& cible);
 
     // Removes the temporary file now.
@@ -63,11 +86,14 @@ public:
     const QString& cible() const { return cible_; }
 
 private:
+    void creertemporaire();
     void nommer();
     void anticiper();
 
     QString cible_;
-    QByteArray temporaire_;
+    QByteArray nom_;        // the target's name in its folder
+    QByteArray temporaire_; // the temporary file's name in that folder, once it has one
+    int dossier_ = -1;      // the target's folder
     int fd_ = -1;
     off_t ecrits_ = 0;  // bytes written by ecrire()
     off_t envoyes_ = 0; // of which the disk was asked to write so many
@@ -75,7 +101,10 @@ private:
 
 // Copies source over cible through a FichierAtomique, keeping the source's
 // permission bits. Throws Echec when the source is missing or not a regular
-// file, or when the copy fails; the target is then as it was.
-void copierfichier(const QString& source, const QString& cible);
+// file, or when the copy fails; the target is then as it was. Given the
+// folders they must stay in, neither the source nor the target is reached
+// through a symbolic link: a link on the update medium is not copied.
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource = QString(),
+                   const QString& racinecible = QString());
 
 } // namespace velorine

@@ -16,6 +16,7 @@ first line of output once it accepts connections. It serves the files of
   /muet                   reads the request and never answers
   /gros/N                 N bytes generated on the fly
   /sanslongueur/N         N bytes without a Content-Length, then closes
+  /long/N/TOTAL           announces TOTAL bytes, sends N (more), then closes
   /gzip/N                 N bytes of the pattern, gzip-compressed, sent with
                           Content-Encoding: gzip whatever the client asked
   /prive/PATH             the file PATH, once the client has proved with
@@ -25,7 +26,8 @@ first line of output once it accepts connections. It serves the files of
 
 With --keepalive the server speaks HTTP/1.1 and keeps each connection for
 the client's next requests, logging "CONNEXION" for each new one (the
-bodies without a length, and the short ones, still end their connection).
+bodies without a length, and the short or long ones, still end their
+connection).
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
@@ -216,6 +218,10 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     self.page(401, "Unauthorized", [("WWW-Authenticate", defi)])
                     return
                 self.fichier(urllib.parse.unquote(url.path[len("/prive"):]))
+            elif parties[:1] == ["long"] and len(parties) == 3:
+                self.entetes(200, int(parties[2]))
+                self.wfile.write(motif(0, int(parties[1])))
+                self.close_connection = True
             elif parties[:1] == ["sanslongueur"] and len(parties) == 2:
                 self.close_connection = True
                 self.entetes(200, None, extra=[("Connection", "close")])
