@@ -501,9 +501,12 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
     for (auto it = anticipes_.begin(); it != anticipes_.end(); ++it) {
         if (&(*it)->puits != &puits)
             continue;
-        if ((*it)->adresse == adresse && (*it)->provenance == provenance)
+        const bool meme = (*it)->adresse == adresse && (*it)->provenance == provenance;
+        if (meme)
             propre = std::move(*it);
         anticipes_.erase(it);
+        if (!meme)
+            puits.recommencer();
         break;
     }
     if (propre && (propre->annule || propre->puitsenechec || (propre->fini && propre->resultat != CURLE_OK))) {
