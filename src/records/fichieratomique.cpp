@@ -14,6 +14,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <signal.h>
+#include <mutex>
+#include <set>
+#include <tuple>
 #include <vector>
 
 namespace velorine {
@@ -87,6 +90,20 @@ bool abandonne(int dossier, const QByteArray& nom)
         && (!ancien || std::time(nullptr) - st.st_mtime > agetemporaireancien);
     ::close(fd);
     return libre;
+}
+
+// Whether this process already rid the folder dossier (at chemin) of the
+// temporary files of dead runs: once a folder is enough, and a run that puts
+// hundreds of files in one folder does not read it again for each.
+bool dejanettoye(int dossier, const QString& chemin)
+{
+    static std::mutex verrou;
+    static std::set<std::tuple<dev_t, ino_t, QString>> vus;
+    struct stat st {};
+    if (::fstat(dossier, &st) != 0)
+        return false;
+    const std::lock_guard<std::mutex> garde(verrou);
+    return !vus.emplace(st.st_dev, st.st_ino, chemin).second;
 }
 
 // Removes the temporary files that dead runs left in dossier.
@@ -169,7 +186,8 @@ FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : 
         throw Echec(raison("ouverture du dossier de", cible));
     try {
         verifiercible(dossier_, nom_, cible);
-        nettoyer(dossier_);
+        if (!dejanettoye(dossier_, info.path()))
+            nettoyer(dossier_);
         creertemporaire();
     } catch (...) {
         // No destructor runs for an object whose constructor throws.

@@ -11,8 +11,9 @@
 //
 // A run killed before it could clean up may leave a named temporary file
 // (where the file system has no unnamed ones, or between naming the file and
-// the rename). Each FichierAtomique removes those of dead runs from its
-// folder; a running updater's files are locked and never removed.
+// the rename). The first FichierAtomique of a process in a folder removes
+// those of dead runs from it; a running updater's files are locked and never
+// removed.
 
 #include <QString>
 #include <cstddef>
