@@ -3,6 +3,7 @@
 #include "automatique.h"
 #include "demarrage.h"
 #include "ligne_commande.h"
+#include "verrou.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -56,6 +57,8 @@ int main(int argc, char* argv[])
     const QString dossierproduit = options->dossierproduit.isEmpty()
         ? dossierexecutable()
         : QFileInfo(options->dossierproduit).absoluteFilePath();
+    if (!verrouillerproduit(dossierproduit))
+        return refuserdejaencours(argc, argv, options->sansfenetre);
 
     if (options->sansfenetre) {
         QCoreApplication app(argc, argv);
