@@ -7,7 +7,7 @@
 # velorine-maj.timer.
 set -uo pipefail
 unites=$1
-exe=$2
+exe=$(realpath "$2")
 
 if ! command -v systemd-analyze >/dev/null; then
   echo "SKIP: systemd-analyze is not installed (package systemd)"
