@@ -5,7 +5,7 @@ BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
 CMAKE_ARGS ?=
 
-.PHONY: all deps build test test-sanitize demo screenshots bench clean
+.PHONY: all deps build test test-sanitize demo screenshots bench clean package
 
 all: build
 
@@ -42,3 +42,7 @@ clean:
 
 bench: build
 	bench/run $(BUILD)
+
+# The Debian package, into $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack
