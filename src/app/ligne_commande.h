@@ -13,6 +13,7 @@ struct Options {
     QString fichiermaj;       // --install FILE.maj
     bool choix = false;       // --chooser
     bool automatique = false; // --auto
+    bool verification = false; // --check
     int delai = 60;           // --timeout SECONDS: seconds without progress
     bool aide = false;        // --help
     bool version = false;     // --version

@@ -3,6 +3,7 @@
 #include "automatique.h"
 #include "demarrage.h"
 #include "ligne_commande.h"
+#include "verification.h"
 #include "verrou.h"
 
 #include <QCoreApplication>
@@ -57,6 +58,10 @@ int main(int argc, char* argv[])
     const QString dossierproduit = options->dossierproduit.isEmpty()
         ? dossierexecutable()
         : QFileInfo(options->dossierproduit).absoluteFilePath();
+    if (options->verification) { // writes nothing, so takes no lock
+        QCoreApplication app(argc, argv);
+        return verifiersansfenetre(*options, dossierproduit);
+    }
     if (!verrouillerproduit(dossierproduit))
         return refuserdejaencours(argc, argv, options->sansfenetre);
 

@@ -6,6 +6,7 @@
 #include "fichieratomique.h"
 #include "nombres.h"
 #include "nomswindows.h"
+#include "releve.h"
 #include "texte.h"
 
 #include <functional>
@@ -183,19 +184,9 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
     // 3. Survey, in ignore mode: how many groups are newer, and the largest
     // level of the whole list.
     double v = 0;
-    std::int16_t plusrecents = 0;
-    std::int16_t nouveau = 0;
-    {
-        const QStringList liste = fenetre.List1();
-        const int n = static_cast<int>(liste.size());
-        for (int k = 0; k <= n - 1; k += 3) {
-            ignorer([&] { v = lirenombre(liste[k]); });
-            if (v > etat.versionactuelle)
-                ignorer([&] { plusrecents = plusun(plusrecents); });
-            if (v > nouveau)
-                ignorer([&] { nouveau = entier16(v); });
-        }
-    }
+    const Releve releve = relever(fenetre.List1(), etat.versionactuelle, v);
+    const std::int16_t plusrecents = releve.plusrecents;
+    const std::int16_t nouveau = releve.nouveau;
 
     // 4. Nothing newer.
     if (plusrecents == 0) {
