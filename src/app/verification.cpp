@@ -103,11 +103,10 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
     }
 
     // 4. What an update would fetch, by the update's own rule.
-    double v = 0;
-    const Releve releve = relever(liste, etat.versionactuelle, v);
+    const Releve releve = relever(liste, etat.versionactuelle);
     QString rapport = QStringLiteral("niveau actuel : %1\nniveau proposé : %2\nfichiers à télécharger : %3\n")
                           .arg(etat.versionactuelle)
-                          .arg(releve.nouveau)
+                          .arg(releve.plushaut ? QString::number(*releve.plushaut) : QStringLiteral("aucun"))
                           .arg(releve.groupes.size());
     const auto entree = [&](int i) { return i < liste.size() ? affichable(rogner(liste[i])) : QString(); };
     for (int k : releve.groupes)

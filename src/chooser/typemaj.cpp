@@ -116,6 +116,7 @@ void typemaj::showEvent(QShowEvent* evenement)
         gardien([&] { Form_Load(); });
     }
     QDialog::showEvent(evenement);
+    sanstitre(this);
 }
 
 void typemaj::Form_Load()

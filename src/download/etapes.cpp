@@ -181,10 +181,9 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         return;
     }
 
-    // 3. Survey, in ignore mode: how many groups are newer, and the largest
-    // level of the whole list.
-    double v = 0;
-    const Releve releve = relever(fenetre.List1(), etat.versionactuelle, v);
+    // 3. Survey, in ignore mode: how many groups are newer, and the level
+    // to record (see relever).
+    const Releve releve = relever(fenetre.List1(), etat.versionactuelle);
     const std::int16_t plusrecents = releve.plusrecents;
     const std::int16_t nouveau = releve.nouveau;
 
@@ -215,8 +214,8 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         const int n = static_cast<int>(liste.size());
         std::int16_t numero = 0;
         for (int k = 0; k <= n - 1; k += 3) {
-            etape([&] { v = lirenombre(liste[k]); });
-            if (!(v > etat.versionactuelle))
+            const std::optional<double> v = niveaude(liste[k]);
+            if (!v || !(*v > etat.versionactuelle))
                 continue;
             etape([&] { numero = plusun(numero); });
             etape([&] {

@@ -83,10 +83,9 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
     progression_->setGeometry(twips(360), twips(1740), twips(6855), 6);
     progression_->hide();
 
-    command2_ = new QPushButton(QStringLiteral("Annuler"), this);
+    command2_ = new Bouton(QStringLiteral("Annuler"), this);
     command2_->setObjectName(QStringLiteral("Command2"));
     command2_->setFont(sansserif(8.25));
-    command2_->setAutoDefault(false);
     placer(command2_, 2880, 1920, 1215, 375);
     connect(command2_, &QPushButton::clicked, this, [this] { Command2_Click(); });
 

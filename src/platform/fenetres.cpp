@@ -1,10 +1,18 @@
 #include "fenetres.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QWindow>
 #include <QPalette>
 #include <QWidget>
 #include <QScreen>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#if VELORINE_XCB
+#include <xcb/xcb.h>
+#endif
 
 namespace velorine {
 namespace {
@@ -56,6 +64,58 @@ QFont sansserif(double points, bool gras, bool italique)
     police.setBold(gras);
     police.setItalic(italique);
     return police;
+}
+
+#if VELORINE_XCB
+namespace {
+
+xcb_atom_t atome(xcb_connection_t* connexion, const char* nom)
+{
+    const xcb_intern_atom_cookie_t demande = xcb_intern_atom(connexion, 0, static_cast<uint16_t>(std::strlen(nom)), nom);
+    xcb_intern_atom_reply_t* reponse = xcb_intern_atom_reply(connexion, demande, nullptr);
+    const xcb_atom_t a = reponse ? reponse->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(reponse);
+    return a;
+}
+
+} // namespace
+#endif
+
+void sanstitre(QWidget* fenetre)
+{
+#if VELORINE_XCB
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection() || !fenetre->windowHandle())
+        return;
+    xcb_connection_t* connexion = x11->connection();
+    const auto w = static_cast<xcb_window_t>(fenetre->windowHandle()->winId());
+    const xcb_atom_t nom = atome(connexion, "_NET_WM_NAME");
+    const xcb_atom_t utf8 = atome(connexion, "UTF8_STRING");
+    if (nom != XCB_ATOM_NONE && utf8 != XCB_ATOM_NONE)
+        xcb_change_property(connexion, XCB_PROP_MODE_REPLACE, w, nom, utf8, 8, 0, nullptr);
+    xcb_change_property(connexion, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connexion);
+#else
+    (void)fenetre;
+#endif
+}
+
+Bouton::Bouton(const QString& texte, QWidget* parent) : QPushButton(texte, parent)
+{
+    setAutoDefault(false);
+    setDefault(false);
+}
+
+void Bouton::keyPressEvent(QKeyEvent* evenement)
+{
+    if (evenement->modifiers() == Qt::NoModifier || evenement->modifiers() == Qt::KeypadModifier) {
+        if (evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter) {
+            evenement->accept();
+            click();
+            return;
+        }
+    }
+    QPushButton::keyPressEvent(evenement);
 }
 
 } // namespace velorine

@@ -10,6 +10,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPushButton>
 #include <QRect>
 
 class QWidget;
@@ -31,5 +32,22 @@ void couleurfond(QWidget* controle, const QColor& couleur);
 // "MS Sans Serif" of the designs: a sans-serif font of the same widths
 // (Liberation Sans, else the desktop's sans-serif font) at the given point size.
 QFont sansserif(double points, bool gras = false, bool italique = false);
+
+// A window without title text. Qt names a window that has no title after the
+// application, and the window manager would show "velorine-maj": on X11 the
+// shown title is emptied again once the window exists. To be called from
+// the window's show event.
+void sanstitre(QWidget* fenetre);
+
+// A button of the windows. No button of the windows is a default button:
+// Enter in a text box or a list presses nothing. A button that has the
+// focus is pressed by Space, and by Enter too.
+class Bouton : public QPushButton {
+public:
+    explicit Bouton(const QString& texte, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* evenement) override;
+};
 
 } // namespace velorine

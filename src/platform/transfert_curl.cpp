@@ -343,11 +343,15 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     // A failure: the connection is closed before the error is told.
     curl_multi_remove_handle(s.multi.get(), e);
     s.multi.reset();
+    // The sink failed, not the transfer: the status line keeps the last
+    // state the transfer really reached.
+    if (s.puitsenechec) {
+        livrer(true);
+        throw EchecPuits(s.raisonpuits);
+    }
     s.etatsenattente.clear();
     s.signaler(erreur);
     livrer(true);
-    if (s.puitsenechec)
-        throw EchecPuits(s.raisonpuits);
     if (s.delaidepasse)
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
     std::string raison = curl_easy_strerror(resultat);

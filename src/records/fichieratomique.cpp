@@ -22,6 +22,18 @@ std::string raison(const char* quoi, const QString& chemin)
 // Bytes written between two requests to start writing to the disk.
 constexpr off_t ecritureanticipee = 8 << 20;
 
+// A file the administrator made read-only, or that belongs to another user
+// who gave this one no right to write it, is not replaced: renaming over it
+// needs only the right to write in its folder, so the file's own rights are
+// asked for here. A missing target may be created.
+void verifiercible(const QString& cible)
+{
+    const QByteArray nom = QFile::encodeName(cible);
+    if (::faccessat(AT_FDCWD, nom.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 || errno == ENOENT)
+        return;
+    throw Echec(raison("fichier protégé en écriture :", cible));
+}
+
 mode_t permissionsnouvelles()
 {
     const mode_t masque = ::umask(0);
@@ -33,6 +45,7 @@ mode_t permissionsnouvelles()
 
 FichierAtomique::FichierAtomique(const QString& cible) : cible_(cible)
 {
+    verifiercible(cible);
     // An unnamed file first: it vanishes with the process, even a killed one,
     // and gets a name only at the moment it replaces the target. File systems
     // without unnamed files get a hidden named one.
@@ -142,6 +155,7 @@ void FichierAtomique::valider(std::optional<mode_t> permissions)
 {
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
+    verifiercible(cible_);
     mode_t mode = 0;
     struct stat st {};
     const QByteArray cible = QFile::encodeName(cible_);

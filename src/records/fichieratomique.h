@@ -14,7 +14,8 @@ namespace velorine {
 class FichierAtomique {
 public:
     // Creates the temporary file in the target's folder. Throws Echec when
-    // the folder is missing or not writable.
+    // the folder is missing or not writable, or when the target exists and
+    // this user may not write it (a read-only file is never replaced).
     explicit FichierAtomique(const QString& cible);
     ~FichierAtomique();
     FichierAtomique(const FichierAtomique&) = delete;
@@ -28,7 +29,8 @@ public:
     // Flushes, sets the permission bits (the given ones; otherwise those of
     // the existing target; otherwise the usual ones for a new file) and
     // renames over the target. Throws Echec, the target untouched, when any
-    // of it fails (a folder in the target's place, a full disk).
+    // of it fails (a folder in the target's place, a full disk, a target
+    // this user may not write).
     void valider(std::optional<mode_t> permissions = std::nullopt);
 
     // Removes the temporary file now.

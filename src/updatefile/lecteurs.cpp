@@ -18,14 +18,14 @@ bool amovible(const QString& racine)
     return false;
 }
 
+} // namespace
+
 bool contient(const QString& racine, const QString& dossier)
 {
     if (racine == QStringLiteral("/"))
         return dossier.startsWith(u'/');
     return dossier == racine || dossier.startsWith(racine + u'/');
 }
-
-} // namespace
 
 QList<Lecteur> lecteursmachine()
 {

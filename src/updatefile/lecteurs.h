@@ -24,6 +24,10 @@ using SourceLecteurs = std::function<QList<Lecteur>()>;
 // the name of its mount folder when it has none.
 QList<Lecteur> lecteursmachine();
 
+// True when dossier is the folder racine or lies below it (both absolute
+// and clean).
+bool contient(const QString& racine, const QString& dossier);
+
 // The drive that holds dossier: the one whose root is the longest leading
 // part of it, path component by path component. -1 when none holds it.
 qsizetype lecteurde(const QList<Lecteur>& lecteurs, const QString& dossier);

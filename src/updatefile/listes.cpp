@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
 #include <dirent.h>
@@ -35,7 +36,8 @@ ListeLecteurs::ListeLecteurs(SourceLecteurs source, QWidget* parent)
     : QComboBox(parent), source_(std::move(source))
 {
     relire();
-    connect(this, &QComboBox::activated, this, [this](int) { emit change(); });
+    // Only a change of drive: picking the drive already shown changes nothing.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int) { emit change(); });
 }
 
 Lecteur ListeLecteurs::lecteur() const
@@ -101,9 +103,14 @@ ListeDossiers::ListeDossiers(QWidget* parent) : QTreeWidget(parent)
     });
 }
 
-void ListeDossiers::changerdossier(const QString& dossier)
+void ListeDossiers::changerdossier(const QString& dossier, const QString& racine)
 {
     const QString chemin = dossierlisible(dossier);
+    // The tree starts at the drive's root: the one given, else the one shown
+    // so far when it still holds the folder, else the root of the system.
+    QString haut = racine.isEmpty() ? racine_ : QDir::cleanPath(racine);
+    if (haut.isEmpty() || !contient(haut, chemin))
+        haut = QStringLiteral("/");
     const QStringList sousdossiers = QDir(chemin).entryList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
 
@@ -116,12 +123,12 @@ void ListeDossiers::changerdossier(const QString& dossier)
     };
 
     clear();
-    // The folders from the root down to the one shown, each inside the last,
-    // then the sub-folders of the one shown.
-    const QString racine = QStringLiteral("/");
-    QTreeWidgetItem* courant = ajouter(new QTreeWidgetItem(this, QStringList(racine)), racine, ouvert);
-    QString parcours;
-    for (const QString& partie : chemin.split(u'/', Qt::SkipEmptyParts)) {
+    // The folders from the drive's root down to the one shown, each inside
+    // the last, then the sub-folders of the one shown.
+    const QString nomhaut = haut == QStringLiteral("/") ? haut : QFileInfo(haut).fileName();
+    QTreeWidgetItem* courant = ajouter(new QTreeWidgetItem(this, QStringList(nomhaut)), haut, ouvert);
+    QString parcours = haut == QStringLiteral("/") ? QString() : haut;
+    for (const QString& partie : chemin.mid(parcours.size()).split(u'/', Qt::SkipEmptyParts)) {
         parcours += u'/' + partie;
         courant = ajouter(new QTreeWidgetItem(courant, QStringList(partie)), parcours, ouvert);
     }
@@ -133,6 +140,7 @@ void ListeDossiers::changerdossier(const QString& dossier)
 
     const bool autre = chemin != dossier_;
     dossier_ = chemin;
+    racine_ = haut;
     if (autre)
         emit change();
 }

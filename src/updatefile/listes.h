@@ -2,7 +2,7 @@
 // The three list controls of the picker: drives, folders and files.
 //
 // ListeLecteurs shows the drives and tells when the user picks one.
-// ListeDossiers shows a folder: the folders from the root down to it, then
+// ListeDossiers shows a folder: the folders from its drive's root down to it, then
 // its sub-folders; a double click (or Enter, through its owner) opens the
 // entry. ListeFichiers shows the files of a folder that match a pattern.
 // Setting a folder that cannot be read (missing, drive not ready) throws
@@ -52,9 +52,11 @@ public:
     // The folder shown, absolute, with "/" separators.
     const QString& dossier() const { return dossier_; }
 
-    // Shows dossier and sends change() when it differs from the folder shown
-    // before. Throws Echec when dossier cannot be read.
-    void changerdossier(const QString& dossier);
+    // Shows dossier, in the tree of the drive whose root is racine (by
+    // default the drive shown so far), and sends change() when it differs
+    // from the folder shown before. Throws Echec when dossier cannot be
+    // read; the control is then as it was.
+    void changerdossier(const QString& dossier, const QString& racine = QString());
 
     // The folder of the highlighted entry; the folder shown when none is.
     QString surligne() const;
@@ -70,6 +72,7 @@ protected:
 
 private:
     QString dossier_;
+    QString racine_; // the root of the drive the tree starts at
 };
 
 class ListeFichiers : public QListWidget {

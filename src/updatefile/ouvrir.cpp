@@ -9,7 +9,7 @@
 #include "relancer.h"
 
 #include <QDir>
-#include <QGroupBox>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,11 +44,11 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     setFixedSize(twips(7830), twips(3810));
     couleurfond(this, grisclair);
 
-    Command1 = new QPushButton(QStringLiteral("OUVRIR"), this);
+    Command1 = new Bouton(QStringLiteral("OUVRIR"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setGeometry(twips(5640, 3000, 1815, 375));
 
-    Command2 = new QPushButton(QStringLiteral("ANNULER"), this);
+    Command2 = new Bouton(QStringLiteral("ANNULER"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setGeometry(twips(5640, 2520, 1815, 375));
 
@@ -69,9 +69,13 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     Label1->setGeometry(twips(240, 300, 735, 255));
     couleurtexte(Label1, marine);
 
-    Frame1 = new QGroupBox(this);
+    // A frame without caption: an etched border around the window's own
+    // light grey (a group box would be shaded by the style).
+    Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(twips(3240, 120, 4215, 1575));
+    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    couleurfond(Frame1, grisclair);
 
     ficharge = new QLineEdit(Frame1);
     ficharge->setObjectName(QStringLiteral("ficharge"));
@@ -104,8 +108,9 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     // folder of its drive; a folder that cannot be read leaves the root.
     gardien([&] {
         Label2->setText(QStringLiteral("Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."));
-        if (!ignorer([&] { Dir1->changerdossier(QDir::currentPath()); }))
-            ignorer([&] { Dir1->changerdossier(QDir::rootPath()); });
+        const QString courant = QDir::currentPath();
+        if (!ignorer([&] { Dir1->changerdossier(courant, Drive1->lecteurde(courant).racine); }))
+            ignorer([&] { Dir1->changerdossier(QDir::rootPath(), QDir::rootPath()); });
         Drive1->montrerlecteurde(Dir1->dossier());
         courants_.insert(Drive1->lecteur().racine, Dir1->dossier());
         ignorer([&] { File1->changerdossier(Dir1->dossier()); });
@@ -120,7 +125,8 @@ void ouvrir::Drive1_Change()
         const Lecteur lecteur = Drive1->lecteur();
         ignorer([&] {
             const QString courant = courants_.value(lecteur.racine);
-            Dir1->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine);
+            Dir1->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
+                                 lecteur.racine);
         });
         ignorer([&] { Drive1->montrerlecteurde(Dir1->dossier()); });
         ignorer([&] { File1->changerdossier(Dir1->dossier()); });
@@ -185,7 +191,11 @@ void ouvrir::installation()
 
 void ouvrir::keyPressEvent(QKeyEvent* evenement)
 {
-    if (evenement->matches(QKeySequence::Cancel)) {
+    // Escape does not close the dialog, and Enter means something only in
+    // Dir1 and on a button that has the focus, which handle it themselves:
+    // elsewhere (ficharge, File1, Drive1) it presses nothing.
+    const bool entree = evenement->key() == Qt::Key_Return || evenement->key() == Qt::Key_Enter;
+    if (evenement->matches(QKeySequence::Cancel) || entree) {
         evenement->accept();
         return;
     }

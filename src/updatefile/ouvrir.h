@@ -12,7 +12,7 @@
 #include <QDialog>
 #include <QHash>
 
-class QGroupBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,7 +31,8 @@ public:
     ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs = lecteursmachine, QWidget* parent = nullptr);
 
 protected:
-    // Escape does not close the dialog: only its close box does.
+    // Escape does not close the dialog: only its close box does. Enter
+    // presses no button unless that button has the focus.
     void keyPressEvent(QKeyEvent* evenement) override;
 
 private:
@@ -56,7 +57,7 @@ private:
     ListeFichiers* File1;
     ListeLecteurs* Drive1;
     QLabel* Label1;
-    QGroupBox* Frame1;
+    QFrame* Frame1;
     QLineEdit* ficharge;
     QLabel* Label2;
 };

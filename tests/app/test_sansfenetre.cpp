@@ -95,6 +95,57 @@ TEST_F(SansFenetre, ProduitNonInscriptiblePourUnUtilisateurOrdinaire)
     EXPECT_EQ(contenudossier(produit()), (QStringList{"A.DAT", "VELORINE.EXE"}));
 }
 
+// The unprivileged user may write in the product folder, so renaming over a
+// file would succeed: a file this user may not write is still not replaced,
+// as on a system where read-only files cannot be overwritten.
+TEST_F(SansFenetre, UnFichierProtegeNEstPasRemplace)
+{
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (setpriv.isEmpty() || ::geteuid() != 0)
+        GTEST_SKIP() << "needs setpriv and root to run as an unprivileged user";
+    ::chmod(QFile::encodeName(racine.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(produit()).constData(), 0777);
+    const struct {
+        const char* cas;
+        uid_t proprietaire;
+        mode_t mode;
+        bool remplace;
+    } cas[] = {
+        {"lecture seule", 65534, 0444, false},
+        {"à un autre utilisateur", 0, 0644, false},
+        {"inscriptible", 65534, 0644, true},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.cas);
+        ecrirefichier(cle() + "/A.DAT", "neuf");
+        ecrirefichier(cle() + "/B.DAT", "neuf");
+        ecrirefichier(produit() + "/B.DAT", "ancien");
+        ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "A.DAT", "B.DAT", "FINI"}));
+        const QByteArray b = QFile::encodeName(produit() + "/B.DAT");
+        ASSERT_EQ(::chown(b.constData(), c.proprietaire, c.proprietaire), 0);
+        ASSERT_EQ(::chmod(b.constData(), c.mode), 0);
+        QFile::remove(produit() + "/A.DAT");
+
+        const Resultat r = installer(cle() + "/M.MAJ", {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"});
+        EXPECT_EQ(lirefichier(produit() + "/A.DAT"), QByteArray("neuf"));
+        if (c.remplace) {
+            EXPECT_EQ(r.code, 0);
+            EXPECT_EQ(r.erreurs, "Mise à jour terminée: La mise à jour a réussi\n");
+            EXPECT_EQ(lirefichier(produit() + "/B.DAT"), QByteArray("neuf"));
+        } else {
+            EXPECT_EQ(r.code, 1);
+            EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + cle()
+                                     + "/B.DAT introuvable ou déjà ouvert ou espace disque insuffisant.\n");
+            EXPECT_EQ(lirefichier(produit() + "/B.DAT"), QByteArray("ancien"));
+            struct stat st {};
+            ASSERT_EQ(::stat(b.constData(), &st), 0);
+            EXPECT_EQ(st.st_uid, c.proprietaire);
+            EXPECT_EQ(st.st_mode & 07777, c.mode);
+        }
+        EXPECT_EQ(contenudossier(produit()), (QStringList{"A.DAT", "B.DAT", "VELORINE.EXE"}));
+    }
+}
+
 TEST(LigneDeCommande, AideVersionEtErreurs)
 {
     Resultat r = lancer({"--help"});

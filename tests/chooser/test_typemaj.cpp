@@ -333,6 +333,11 @@ TEST_F(TypeMaj, TelechargementPuisRetourAuChoix)
 TEST_F(TypeMaj, EchapNeFermePasLeChoixSaCaseDeFermetureLeFerme)
 {
     montrer();
+    // The entries are chosen with the pointer only: Enter chooses nothing.
+    for (Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(&choix, touche);
+    EXPECT_TRUE(choix.isVisible());
+    EXPECT_TRUE(etapesfactices().appels.isEmpty());
     QTest::keyClick(&choix, Qt::Key_Escape);
     EXPECT_TRUE(choix.isVisible());
     EXPECT_TRUE(choix.close());

@@ -184,4 +184,55 @@ TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
     EXPECT_EQ(tempo(), avant);
 }
 
+// Files this user may not write are not replaced, though the product folder
+// itself is open to the user: a product file stops the run as a writing
+// failure, the update list as the list's writing failure. The level stays.
+TEST_F(SansFenetre, ProtectedFilesAreNotReplaced)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the files to another user";
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        GTEST_SKIP() << "setpriv is not installed";
+    const QStringList prefixe{setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+    ASSERT_EQ(::chmod(QFile::encodeName(racine->path()).constData(), 0755), 0);
+    const QString executable = racine->filePath(QStringLiteral("velorine-maj"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELORINE_EXE), executable));
+    ASSERT_EQ(::chmod(QFile::encodeName(executable).constData(), 0755), 0);
+
+    const struct {
+        const char* fichier;
+        const char* message;
+    } cas[] = {
+        {"LECON4.DAT", "Mise à jour impossible: Ecriture sur disque impossible\n"},
+        {"LISTE.MAJ", "Ouverture impossible: Ecriture sur dique impossible\n"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.fichier);
+        liste({" 3", " 4"});
+        QFile::remove(chemin(QStringLiteral("LECON3.DAT")));
+        ASSERT_EQ(::chmod(QFile::encodeName(produit).constData(), 0777), 0);
+        for (const char* nom : {"TEMPO.QZS", "PARANET.LST"})
+            ASSERT_EQ(::chown(QFile::encodeName(chemin(QLatin1String(nom))).constData(), 65534, 65534), 0);
+        const QString protege = chemin(QLatin1String(c.fichier));
+        ecrirefichier(protege, "ancien");
+        ASSERT_EQ(::chmod(QFile::encodeName(protege).constData(), 0444), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(protege).constData(), 65534, 65534), 0);
+        const QByteArray avant = tempo();
+
+        const Resultat r = lancer({}, prefixe, executable);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, QString::fromUtf8(c.message));
+        EXPECT_EQ(tempo(), avant);
+        if (QLatin1String(c.fichier) == QLatin1String("LECON4.DAT")) {
+            EXPECT_EQ(lirefichier(protege), QByteArray("ancien"));
+            EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), QByteArray("Niveau 3"));
+        } else {
+            // The window's closing deletes the list it could not replace.
+            EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LECON3.DAT"))));
+        }
+        QFile::remove(protege);
+    }
+}
+
 } // namespace

@@ -283,6 +283,7 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
         std::vector<std::pair<QString, int>> niveaux; // entry, file fetched
         QStringList demandes;
         QString enregistre; // "" when nothing is newer
+        QString actuel = QStringLiteral(" 2"); // record 24 before the run
     };
     const std::vector<Cas> cas{
         {{{" 3", 3}}, {"GET /f3.dat"}, " 3"},
@@ -294,11 +295,21 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
         {{{"3.5", 4}}, {"GET /f4.dat"}, " 4"},
         {{{"40000", 7}, {"3", 3}}, {"GET /f7.dat", "GET /f3.dat"}, " 3"}, // 40000 does not fit
         {{{"-1", 1}, {"1", 1}}, {}, ""},
+        // The recorded level never goes below the current one.
+        {{{"40000", 7}}, {"GET /f7.dat"}, " 2"},
+        {{{"40000", 7}}, {"GET /f7.dat"}, " 3", " 3"},
+        {{{"-3", 3}}, {"GET /f3.dat"}, "-3", "-5"},
+        {{{"1", 1}, {"-4", 4}}, {"GET /f1.dat", "GET /f4.dat"}, " 1", "-5"},
+        // A level that cannot be read is not newer, in either pass.
+        {{{"1e400", 5}}, {}, ""},
+        {{{"1e400", 5}, {"3", 3}}, {"GET /f3.dat"}, " 3"},
+        {{{"3", 3}, {"1e400", 5}}, {"GET /f3.dat"}, " 3"},
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.niveaux.front().first.toStdString());
         Banc b;
         ASSERT_TRUE(b.pret());
+        b.niveau(c.actuel);
         QStringList entrees;
         for (const auto& [niveau, fichier] : c.niveaux)
             entrees << niveau << b.url(QStringLiteral("/f%1.dat").arg(fichier)) << QStringLiteral("L%1.DAT").arg(fichier);
@@ -306,6 +317,11 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
         const QByteArray avant = b.tempo();
         EXPECT_TRUE(b.activer());
         EXPECT_EQ(b.demandes(), c.demandes);
+        // One caption per file fetched, counting up to the number of files.
+        QStringList legendes;
+        for (qsizetype i = 1; i <= c.demandes.size(); ++i)
+            legendes << QStringLiteral("Transfert du fichier %1 / %2").arg(i).arg(c.demandes.size());
+        EXPECT_EQ(b.fenetre.legendes, legendes);
         if (c.enregistre.isEmpty()) {
             EXPECT_EQ(b.tempo(), avant);
             EXPECT_EQ(b.faux.dialogues.boites.back().titre, QStringLiteral("Pas d'actualisation"));

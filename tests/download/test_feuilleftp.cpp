@@ -410,6 +410,23 @@ TEST_F(FeuilleFTP, EchapEstAnnuler)
     EXPECT_FALSE(fenetre.isVisible());
 }
 
+// "Annuler" is no default button, but with the focus Enter presses it.
+TEST_F(FeuilleFTP, EntreeSurAnnulerQuiALeFocusEstAnnuler)
+{
+    faux.boucle.declencheur = 2;
+    faux.boucle.action = [&] {
+        auto* annuler = controle<QPushButton>("Command2");
+        EXPECT_FALSE(annuler->isDefault());
+        annuler->setFocus();
+        QTest::keyClick(annuler, Qt::Key_Return);
+    };
+    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    fenetre.montrer();
+    EXPECT_EQ(faux.dialogues.bips, 1);
+    EXPECT_TRUE(etat.abandon);
+    EXPECT_FALSE(fenetre.isVisible());
+}
+
 TEST_F(FeuilleFTP, FermerParLaBarreDeTitrePendantUneEtape)
 {
     faux.numerotation.connectee = true;

@@ -123,6 +123,31 @@ TEST_F(Verification, AJourZero)
     EXPECT_EQ(etatproduit(), avant);
 }
 
+// The highest level offered is the list's, even below the product's; a level
+// that cannot be read or recorded is offered by no group.
+TEST_F(Verification, NiveauProposeParLaListe)
+{
+    const struct {
+        QStringList niveaux;
+        QString propose;
+    } cas[] = {
+        {{" 1"}, "1"},
+        {{" 1", "99999", "1e999"}, "1"},
+        {{"1e999"}, "aucun"},
+    };
+    for (const auto& c : cas) {
+        QStringList enregs;
+        for (const QString& n : c.niveaux)
+            enregs << n << url("f.dat") << "F.DAT";
+        liste(enregs);
+        const Resultat r = verifier();
+        SCOPED_TRACE(c.niveaux.join(u',').toStdString());
+        EXPECT_EQ(r.code, c.niveaux.contains("99999") ? 10 : 0) << r.erreurs.toStdString();
+        EXPECT_TRUE(r.sortie.startsWith("niveau actuel : 2\nniveau proposé : " + c.propose + "\n"))
+            << r.sortie.toStdString();
+    }
+}
+
 // A list file left in the product folder by an earlier run is neither read
 // nor touched: the check reads the server's list, in a place of its own.
 TEST_F(Verification, LaListeDuProduitNEstPasTouchee)

@@ -24,3 +24,12 @@ inline void PrintTo(const QByteArray& octets, std::ostream* sortie)
     *sortie << '"' << octets.left(200).toStdString() << (octets.size() > 200 ? "\"..." : "\"") << " (" << octets.size()
             << " octets)";
 }
+
+#if __has_include(<QColor>)
+#include <QColor>
+
+inline void PrintTo(const QColor& couleur, std::ostream* sortie)
+{
+    *sortie << "rgb(" << couleur.red() << ", " << couleur.green() << ", " << couleur.blue() << ")";
+}
+#endif

@@ -9,7 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -182,7 +182,7 @@ TEST_F(Ouvrir, LaFenetreSuitSonDessin)
         {"File1", "QListWidget", twips(3240, 1875, 2175, 1650), {}},
         {"Drive1", "QComboBox", twips(960, 240, 1935, 315), "/ (Système)"},
         {"Label1", "QLabel", twips(240, 300, 735, 255), "Lecteur:"},
-        {"Frame1", "QGroupBox", twips(3240, 120, 4215, 1575), {}},
+        {"Frame1", "QFrame", twips(3240, 120, 4215, 1575), {}},
         {"ficharge", "QLineEdit", twips(120, 360, 3975, 285), ""},
         {"Label2", "QLabel", twips(240, 840, 3855, 495),
          "Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."},
@@ -212,6 +212,15 @@ TEST_F(Ouvrir, LaFenetreSuitSonDessin)
     EXPECT_EQ(enfant<QLabel>("Label2")->font().pointSizeF(), 9.75);
     EXPECT_FALSE(enfant<QLabel>("Label2")->font().bold());
     EXPECT_FALSE(enfant<QLabel>("Label2")->autoFillBackground());
+
+    // The frame is painted in the window's light grey, inside and out.
+    const QImage image = fenetre->grab().toImage();
+    for (const QPoint dedans : {QPoint(twips(2000), twips(200)), QPoint(twips(2000), twips(1450)),
+                                QPoint(twips(60), twips(1000))}) {
+        const QPoint point = Frame1->mapTo(fenetre.get(), dedans);
+        EXPECT_EQ(image.pixelColor(point), QColor(192, 192, 192)) << point.x() << "," << point.y();
+    }
+    EXPECT_EQ(image.pixelColor(Frame1->geometry().topLeft() - QPoint(3, 3)), QColor(192, 192, 192));
 
     // The lists start on the current folder.
     EXPECT_EQ(dossierDir1(), depart);
@@ -250,6 +259,50 @@ TEST_F(Ouvrir, LecteursPretsEtLecteurAbsent)
     choisirlecteur("/ (Système)");
     EXPECT_EQ(dossierDir1(), depart);
     EXPECT_TRUE(fichiers().isEmpty());
+}
+
+// Picking the drive already shown is no change of drive: the folder stays.
+TEST_F(Ouvrir, ReprendreLeLecteurAfficheNeChangeRien)
+{
+    montrer();
+    choisirlecteur("CLE");
+    doubleclicDir1(cle + "/sous");
+    ASSERT_EQ(dossierDir1(), cle + "/sous");
+    choisirlecteur("CLE");
+    EXPECT_EQ(Drive1->currentText(), "CLE");
+    EXPECT_EQ(dossierDir1(), cle + "/sous");
+    EXPECT_EQ(fichiers(), (QStringList{"MANQUE.maj", "minus.maj"}));
+}
+
+// The folder list shows the folders of the chosen drive only: its tree
+// starts at the drive's root.
+TEST_F(Ouvrir, LesDossiersPartentDeLaRacineDuLecteur)
+{
+    const auto sommet = [this] {
+        EXPECT_EQ(Dir1->topLevelItemCount(), 1);
+        return Dir1->topLevelItemCount() > 0 ? Dir1->topLevelItem(0) : nullptr;
+    };
+    montrer();
+    ASSERT_NE(sommet(), nullptr);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), "/");
+    EXPECT_EQ(sommet()->text(0), "/");
+
+    choisirlecteur("CLE");
+    ASSERT_NE(sommet(), nullptr);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
+    EXPECT_EQ(sommet()->text(0), "cle");
+    EXPECT_EQ(entreeDir1("/"), nullptr);
+    EXPECT_EQ(entreeDir1(racine), nullptr);
+    ASSERT_NE(entreeDir1(cle + "/sous"), nullptr);
+
+    // Down into a folder and back up to the drive's root: the tree still
+    // starts there.
+    doubleclicDir1(cle + "/sous");
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
+    EXPECT_EQ(entreeDir1(racine), nullptr);
+    doubleclicDir1(cle);
+    EXPECT_EQ(dossierDir1(), cle);
+    EXPECT_EQ(sommet()->data(0, Qt::UserRole).toString(), cle);
 }
 
 TEST_F(Ouvrir, DossiersParDoubleClicEtParEntree)
@@ -369,6 +422,48 @@ TEST_F(Ouvrir, AuClavierSeulementEtSablier)
     EXPECT_EQ(faux.dialogues.boites,
               (std::vector<Boite>{{Icone::Information, "Mise à jour terminée", "La mise à jour a réussi"}}));
     EXPECT_EQ(pendant, Qt::WaitCursor);
+    EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
+}
+
+// No button is a default button: Enter in the path, the file list or the
+// drive list presses nothing, neither "ANNULER" nor "OUVRIR". A button with
+// the focus is pressed by Enter.
+TEST_F(Ouvrir, EntreeNAppuieQueLeBoutonQuiALeFocus)
+{
+    montrer();
+    Drive1->setFocus();
+    QTest::keyClick(Drive1, Qt::Key_Down);
+    ASSERT_EQ(Drive1->currentText(), "CLE");
+    clicFile1("DECEMBRE.MAJ");
+    ASSERT_EQ(ficharge->text(), cle + "/DECEMBRE.MAJ");
+    for (QWidget* w : std::initializer_list<QWidget*>{File1, ficharge, Drive1}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        w->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), w);
+        for (Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter})
+            QTest::keyClick(w, touche);
+        EXPECT_TRUE(faux.dialogues.boites.empty());
+        EXPECT_TRUE(faux.coquille.demarres.isEmpty());
+        EXPECT_TRUE(fenetre->isVisible());
+        EXPECT_EQ(test::lirefichier(produit + "/LECON1.DAT"), "leçon 1 d'origine");
+        EXPECT_FALSE(Command1->isDefault());
+        EXPECT_FALSE(Command2->isDefault());
+    }
+
+    Command1->setFocus();
+    QTest::keyClick(Command1, Qt::Key_Return);
+    EXPECT_EQ(test::lirefichier(produit + "/LECON1.DAT"), "leçon 1 de décembre");
+    EXPECT_EQ(faux.dialogues.boites,
+              (std::vector<Boite>{{Icone::Information, "Mise à jour terminée", "La mise à jour a réussi"}}));
+    EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
+}
+
+TEST_F(Ouvrir, EntreeSurAnnulerRelanceLeProduit)
+{
+    montrer();
+    Command2->setFocus();
+    QTest::keyClick(Command2, Qt::Key_Enter);
+    EXPECT_TRUE(faux.dialogues.boites.empty());
     EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
 }
 

@@ -1,0 +1,88 @@
+// The titles of the windows as the window manager reads them on X11: Qt
+// names a window without title text after the application, which the
+// chooser must not show.
+
+#include "etat.h"
+#include "faux.h"
+#include "feuilleftp.h"
+#include "maj.h"
+#include "ouvrir.h"
+#include "typemaj.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+using namespace velorine;
+using namespace velorine::test;
+
+namespace {
+
+xcb_atom_t atome(xcb_connection_t* c, const char* nom)
+{
+    xcb_intern_atom_reply_t* r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(nom)), nom), nullptr);
+    const xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+}
+
+// A text property of the window, as another X client reads it.
+QString propriete(QWidget* fenetre, const char* nom)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11->connection();
+    const auto w = static_cast<xcb_window_t>(fenetre->windowHandle()->winId());
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, w, atome(c, nom), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+    QString texte;
+    if (r) {
+        // WM_NAME is a STRING, in Latin-1; _NET_WM_NAME is in UTF-8.
+        const auto* octets = static_cast<const char*>(xcb_get_property_value(r));
+        const int longueur = xcb_get_property_value_length(r);
+        texte = r->type == XCB_ATOM_STRING ? QString::fromLatin1(octets, longueur) : QString::fromUtf8(octets, longueur);
+        std::free(r);
+    }
+    return texte;
+}
+
+TEST(TitresX11, LeGestionnaireDeFenetresLitLesTitresDuDessin)
+{
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)";
+    QTemporaryDir dossier;
+    Etat etat;
+    etat.dossierproduit = dossier.path();
+    Faux faux;
+    Services services = faux.services();
+
+    MAJ fond;
+    ouvrir dialogue(etat, services, [] { return QList<Lecteur>{{"/", "/"}}; });
+    typemaj choix(etat, services);
+    feuilleFTP feuille(etat, services);
+    const struct {
+        QWidget* fenetre;
+        QString titre;
+    } cas[] = {
+        {&fond, QStringLiteral("Mise à jour du logiciel Velorine")},
+        {&dialogue, QStringLiteral("Ouvrir fichier .MAJ")},
+        {&choix, QString()},
+        {&feuille, QStringLiteral("Mise à jour automatique")},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.fenetre->objectName().toStdString());
+        c.fenetre->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.fenetre));
+        EXPECT_EQ(c.fenetre->windowTitle(), c.titre);
+        EXPECT_EQ(propriete(c.fenetre, "_NET_WM_NAME"), c.titre);
+        EXPECT_EQ(propriete(c.fenetre, "WM_NAME"), c.titre);
+        c.fenetre->hide();
+    }
+}
+
+} // namespace
