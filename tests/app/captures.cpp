@@ -6,9 +6,9 @@
 // Run it on an X server (Xvfb does); `make screenshots` does so. The backdrop
 // with the dialog in front, the dialog alone, its drive list open, and the
 // three message boxes of the installation (refused file, failed copy,
-// success) are saved. The product is never started: the shell records the
-// start instead. Xvfb has no window manager, so the title bars in the images
-// are drawn here, from each window's title.
+// success) are saved, then the box of a second updater. The product is never
+// started: the shell records the start instead. Xvfb has no window manager,
+// so the title bars in the images are drawn here, from each window's title.
 
 #include "dialogues_qt.h"
 #include "dossiers.h"
@@ -16,6 +16,7 @@
 #include "faux.h"
 #include "maj.h"
 #include "ouvrir.h"
+#include "verrou.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -189,6 +190,10 @@ int main(int argc, char* argv[])
         fond.close();
     });
     application.exec();
+
+    // The box of a second updater started while one is at work.
+    photographierboite(QStringLiteral("7-deja-en-cours"));
+    refuserdejaencours(argc, argv, false);
 
     if (faux.coquille.demarres.size() != 2) { // after "non valide" and after success
         std::fprintf(stderr, "velorine-captures : %lld démarrages du produit au lieu de 2\n",
