@@ -21,6 +21,16 @@ done
 echec=0
 faute() { echo "FAIL: $*"; echec=1; }
 
+# debootstrap and the runs inside the root need /proc there: a container
+# without the right to mount cannot make a clean root.
+essai=$(mktemp -d)
+if ! mount -t proc proc "$essai" 2>/dev/null; then
+  rmdir "$essai"
+  saute "cannot mount /proc here (an unprivileged container?), which debootstrap needs"
+fi
+umount "$essai"
+rmdir "$essai"
+
 racine=$(mktemp -d "${TMPDIR:-/tmp}/velorine-racine.XXXXXX")
 chmod 755 "$racine" # its users are not all root
 nettoyer() {
@@ -53,7 +63,7 @@ fi
 rm -f "$racine.log"
 echo "clean root $suite made in $(( $(date +%s) - debut )) s"
 
-mount -t proc proc "$racine/proc" || saute "cannot mount /proc in the clean root"
+mount -t proc proc "$racine/proc" || { echo "FAIL: cannot mount /proc in the clean root"; exit 1; }
 dans() { chroot "$racine" "$@"; }
 
 cp "$deb" "$racine/tmp/velorine-maj.deb"
