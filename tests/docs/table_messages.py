@@ -164,6 +164,8 @@ def messages_du_code(source_dir):
                     for x in textes:
                         trouves.setdefault((t, x), []).append(lieu)
             # Command-line errors: "velorine-maj : TEXT" on standard error.
+            if nom != "ligne_commande.cpp":
+                continue
             for m in re.finditer(r"\berreur\s*=\s*", code):
                 fin = next(i for i, c, p in parcourir(code, m.end()) if p == 0 and c == ";")
                 for x in valeurs(code[m.end():fin]):
@@ -180,6 +182,8 @@ def texte_de_cellule(cellule):
 
 
 def table(chemin):
+    """{(title, text): line} of the tables under "## Les messages", and the
+    faults of their rows."""
     lignes = open(chemin, encoding="utf-8").read().split("\n")
     dans, rangees, erreurs = False, {}, []
     for numero, ligne in enumerate(lignes, 1):
