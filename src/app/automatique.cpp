@@ -1,56 +1,19 @@
-#include "automatique.h"
+#include "app/automatique.h"
 
-#include "dialogues_console.h"
-#include "dialup.h"
-#include "etapes.h"
-#include "etat.h"
-#include "feuille.h"
-#include "installation.h"
-#include "relancer.h"
-#include "services.h"
-#include "transfert_curl.h"
+#include "platform/dialoguesconsole.h"
+#include "platform/numerotationsysteme.h"
+#include "download/controleurfeuille.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "updatefile/installation.h"
+#include "platform/services.h"
+#include "platform/transfertcurl.h"
 
 #include <QFileInfo>
 #include <memory>
 
 namespace velorine {
 namespace {
-
-// The download window as the steps see it, with nothing on screen: the
-// list box is a list of texts and the file counter is not shown.
-class FeuilleSansFenetre : public HoteEtapes {
-public:
-    FeuilleSansFenetre(Etat& etat, Services& services) : etat_(etat), services_(services) {}
-
-    QStringList List1() const override { return list1_; }
-    void viderList1() override { list1_.clear(); }
-    void ajouterList1(const QString& entree) override { list1_.append(entree); }
-    void Label1(const QString&) override {}
-
-    void couper() override { velorine::couper(services_); }
-
-    // The window's closing: the hang-up question, then the list file goes.
-    void decharger() override
-    {
-        if (dechargee_)
-            return;
-        dechargee_ = true;
-        velorine::couper(services_);
-        fermerfeuille(etat_);
-    }
-
-    [[noreturn]] void choixannuler() override
-    {
-        etat_.abandon = false;
-        relancer(etat_.dossierproduit, services_.coquille);
-    }
-
-private:
-    Etat& etat_;
-    Services& services_;
-    QStringList list1_;
-    bool dechargee_ = false;
-};
 
 // The services of an unattended run.
 struct ServicesSansFenetre {
@@ -82,21 +45,22 @@ int mettreajoursansfenetre(const Options& options, const QString& dossierproduit
     Etat etat;
     etat.dossierproduit = dossierproduit;
     ServicesSansFenetre s(options);
-    Services& services = s.services;
-    FeuilleSansFenetre feuille(etat, services);
+    // The download window with nothing on screen: its list box is a list of
+    // texts.
+    EtapesInternet etapes;
+    VueFeuille sansfenetre;
+    ControleurFeuille feuille(etat, s.services, etapes, sansfenetre);
 
     // As the chooser's choice does before it shows the window.
     etat.abandon = false;
-    if (!chargerfeuille(etat, services, feuille))
+    if (!feuille.charger())
         return 1;
 
     // The window's activation.
-    cartesnet(etat, services, feuille);
-    dresseliste(etat, services, feuille);
-    tesparti(etat, services, feuille);
+    feuille.activer();
 
     // Still here: the update failed and was reported. A window left open
-    // (an empty list) is closed as its "Annuler" would close it.
+    // (an empty list) is unloaded, as no one is there to close it.
     feuille.decharger();
     return 1;
 }

@@ -3,7 +3,7 @@
 // (--install) and the automatic update by download (--auto), without any
 // window, each message becoming one line on standard error.
 
-#include "ligne_commande.h"
+#include "app/lignecommande.h"
 
 #include <QString>
 

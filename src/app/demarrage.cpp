@@ -1,23 +1,23 @@
-#include "demarrage.h"
+#include "app/demarrage.h"
 
-#include "dialogues_qt.h"
-#include "dialup.h"
-#include "maj.h"
-#include "ouvrir.h"
-#include "transfert_curl.h"
-#include "typemaj.h"
+#include "platform/dialoguesqt.h"
+#include "platform/numerotationsysteme.h"
+#include "app/maj.h"
+#include "updatefile/ouvrir.h"
+#include "platform/transfertcurl.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QTimer>
 
 namespace velorine {
 
-int executerfenetres(Etat& etat, Services& services, bool choix, SourceLecteurs lecteurs)
+int executerfenetres(Etat& etat, Services& services, Etapes& etapes, bool choix, SourceLecteurs lecteurs)
 {
     // One instance of each window for the whole process.
     MAJ fond;
     ouvrir dialogue(etat, services, std::move(lecteurs), &fond);
-    typemaj choixmethode(etat, services, &fond);
+    typemaj choixmethode(etat, services, etapes, &fond);
     choixmethode.montrerouvrir = [&] { dialogue.exec(); };
     QDialog& premiere = choix ? static_cast<QDialog&>(choixmethode) : static_cast<QDialog&>(dialogue);
 
@@ -38,7 +38,8 @@ int demarrerfenetres(int& argc, char** argv, const Options& options, const QStri
     TransfertCurl transfert(options.delai);
     const auto numerotation = numerotationsysteme();
     Services services{dialogues, boucle, coquille, transfert, *numerotation};
-    return executerfenetres(etat, services, options.choix);
+    EtapesInternet etapes;
+    return executerfenetres(etat, services, etapes, options.choix);
 }
 
 } // namespace velorine

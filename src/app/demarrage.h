@@ -3,10 +3,11 @@
 // update file dialog ouvrir in front of it, or the chooser typemaj when the
 // command line asks for it.
 
-#include "etat.h"
-#include "lecteurs.h"
-#include "ligne_commande.h"
-#include "services.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "updatefile/lecteurs.h"
+#include "app/lignecommande.h"
+#include "platform/services.h"
 
 #include <QString>
 
@@ -15,8 +16,10 @@ namespace velorine {
 // Shows MAJ, which opens ouvrir (or typemaj when choix is set), and runs the
 // event loop. An update or a cancel ends the process from within the windows
 // (relancer); otherwise the user closed the dialog and then MAJ, and the
-// loop's result comes back, the product not started. Needs a QApplication.
-int executerfenetres(Etat& etat, Services& services, bool choix, SourceLecteurs lecteurs = lecteursmachine);
+// loop's result comes back, the product not started. etapes are the three
+// steps the download window runs. Needs a QApplication.
+int executerfenetres(Etat& etat, Services& services, Etapes& etapes, bool choix,
+                     SourceLecteurs lecteurs = lecteursmachine);
 
 // Creates the QApplication and the real services for the product folder,
 // then runs executerfenetres().

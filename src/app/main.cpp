@@ -1,10 +1,10 @@
 // velorine-maj: the updater of Velorine.
 
-#include "automatique.h"
-#include "demarrage.h"
-#include "ligne_commande.h"
-#include "verification.h"
-#include "verrou.h"
+#include "app/automatique.h"
+#include "app/demarrage.h"
+#include "app/lignecommande.h"
+#include "app/verification.h"
+#include "app/verrou.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

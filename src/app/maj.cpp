@@ -1,9 +1,9 @@
-#include "maj.h"
+#include "app/maj.h"
 
-#include "echec.h"
-#include "fenetres.h"
-#include "gardien.h"
-#include "nombres.h"
+#include "base/echec.h"
+#include "platform/fenetres.h"
+#include "platform/gardien.h"
+#include "records/nombres.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -44,8 +44,8 @@ MAJ::MAJ(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("Mise à jour du logiciel Velorine"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     // Label1 is created last so that it lies above its shadow.
-    Label2 = titre(this, "Label2", QColor(0, 0, 0));
-    Label1 = titre(this, "Label1", QColor(255, 255, 255));
+    label2_ = titre(this, "Label2", QColor(0, 0, 0));
+    label1_ = titre(this, "Label1", QColor(255, 255, 255));
 }
 
 void MAJ::charger(QDialog& premiere)
@@ -56,7 +56,7 @@ void MAJ::charger(QDialog& premiere)
                 setGeometry(ecran->geometry());
         });
         setWindowState(windowState() | Qt::WindowMaximized);
-        Label2->move(Label1->x() + 3, Label1->y() + 3);
+        label2_->move(label1_->x() + 3, label1_->y() + 3);
         update();
         show();
         premiere.exec();

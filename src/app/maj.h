@@ -33,8 +33,8 @@ protected:
     void paintEvent(QPaintEvent* evenement) override;
 
 private:
-    QLabel* Label1;
-    QLabel* Label2;
+    QLabel* label1_;
+    QLabel* label2_;
 };
 
 } // namespace velorine

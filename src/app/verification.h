@@ -3,7 +3,7 @@
 // scripts: it fetches the update list into a temporary folder, never into
 // the product folder, and tells what an update would do, without doing it.
 
-#include "ligne_commande.h"
+#include "app/lignecommande.h"
 
 #include <QString>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "verrou.h"
+#include "app/verrou.h"
 
-#include "dialogues_console.h"
-#include "dialogues_qt.h"
+#include "platform/dialoguesconsole.h"
+#include "platform/dialoguesqt.h"
 
 #include <QApplication>
 #include <QFile>

@@ -5,7 +5,7 @@
 // when the folder is read-only for the user, and the system releases it
 // when the holder ends, even killed, so no stale lock can stay behind.
 
-#include "dialogues.h"
+#include "platform/dialogues.h"
 
 #include <QString>
 

@@ -1,13 +1,13 @@
-#include "typemaj.h"
+#include "chooser/typemaj.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "feuilleftp.h"
-#include "gardien.h"
-#include "fenetres.h"
-#include "nomswindows.h"
-#include "relancer.h"
-#include "sansicone.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "download/feuilleftp.h"
+#include "platform/gardien.h"
+#include "platform/fenetres.h"
+#include "records/nomswindows.h"
+#include "platform/relancer.h"
+#include "platform/sansicone.h"
 
 #include <QCursor>
 #include <QKeyEvent>
@@ -51,8 +51,8 @@ const int hauts[3] = {840, 1320, 1800};
 
 } // namespace
 
-typemaj::typemaj(Etat& etat, Services& services, QWidget* parent)
-    : QDialog(parent), etat_(etat), services_(services)
+typemaj::typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent)
+    : QDialog(parent), etat_(etat), services_(services), etapes_(etapes)
 {
     chargerpointeur();
     setObjectName(QStringLiteral("typemaj"));
@@ -138,7 +138,7 @@ void typemaj::Label1_Click(int index)
     case 0:
         ignorer([&] {
             if (!feuille_)
-                feuille_ = new feuilleFTP(etat_, services_, this);
+                feuille_ = new feuilleFTP(etat_, services_, etapes_, this);
             feuille_->montrer();
         });
         break;

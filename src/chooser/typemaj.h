@@ -7,8 +7,8 @@
 // The entries all have the objectName "Label1"; each carries its index in the
 // dynamic property "index" (0, 1, 2), and entree(index) returns it.
 
-#include "etat.h"
-#include "services.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <array>
@@ -18,13 +18,15 @@ class QLabel;
 
 namespace velorine {
 
+class Etapes;
 class feuilleFTP;
 
 class typemaj : public QDialog {
     Q_OBJECT
 
 public:
-    typemaj(Etat& etat, Services& services, QWidget* parent = nullptr);
+    // etapes: the three steps the download window runs.
+    typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent = nullptr);
     ~typemaj() override;
 
     // Carries out choice index, after clearing abandon: 0 shows the download
@@ -53,6 +55,7 @@ private:
 
     Etat& etat_;
     Services& services_;
+    Etapes& etapes_;
     QLabel* label2_;
     std::array<QLabel*, 3> label1_{};
     QLabel* labeldeco_;

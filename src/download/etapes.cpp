@@ -1,13 +1,13 @@
-#include "etapes.h"
+#include "download/etapes.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "feuille.h"
-#include "fichieratomique.h"
-#include "nombres.h"
-#include "nomswindows.h"
-#include "releve.h"
-#include "texte.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "download/feuille.h"
+#include "records/fichieratomique.h"
+#include "records/nombres.h"
+#include "records/nomswindows.h"
+#include "download/releve.h"
+#include "base/texte.h"
 
 #include <functional>
 #include <optional>
@@ -47,53 +47,50 @@ private:
     std::optional<FichierAtomique> fichier_;
 };
 
-// Fetches adresse into puits; the window's progress bar follows the bytes.
-// Throws Echec for a failed or cancelled transfer, EchecPuits when the file
-// could not take the bytes. After a cancel the window is closed, and is not
-// touched again.
+// Fetches adresse into puits; the window's status line follows the states
+// and its progress bar the bytes. Throws Echec for a failed or cancelled
+// transfer, EchecPuits when the file could not take the bytes. After a
+// cancel the window is closed, and is not touched again.
 void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
 {
-    Transfert& transfert = services.transfert;
-    struct Suivi {
+    struct Suivi : SuiviTransfert {
         Etat& etat;
-        Transfert& transfert;
         HoteEtapes& fenetre;
-        std::function<void(long long, long long)> autre = transfert.progression;
-        ~Suivi()
+        Suivi(Etat& e, HoteEtapes& f) : etat(e), fenetre(f) {}
+        ~Suivi() override
         {
-            transfert.progression = autre;
             if (!etat.abandon)
                 fenetre.finprogression();
         }
-    } suivi{etat, transfert, fenetre};
-    transfert.progression = [&](long long recus, long long total) {
-        if (suivi.autre)
-            suivi.autre(recus, total);
-        fenetre.progression(recus, total);
-    };
-    transfert.ouvrirurl(adresse, puits);
+        void etatchange(EtatTransfert e) override { fenetre.etattransfert(e); }
+        void progression(long long recus, long long total) override { fenetre.progression(recus, total); }
+    } suivi{etat, fenetre};
+    services.transfert.ouvrirurl(adresse, puits, suivi);
 }
 
+// What a fetch's failure block is told: the fetch failed, or the file could
+// not be written (a sink that cannot take the bytes, or the file that cannot
+// be put in place).
+enum class Phase { Telechargement, Ecriture };
+
 // Fetches adresse into puits, yields once to the event loop, then puts the
-// file in place. phase tells the failure block what failed: 0 while
-// fetching, 1 once writing (a sink that cannot take the bytes, or the file
-// that cannot be put in place). The file replaces its target whole: there is
-// no old file to delete first. Returns false, having written nothing, when
-// the user cancelled meanwhile.
+// file in place, keeping phase up to date. The file replaces its target
+// whole: there is no old file to delete first. Returns false, having written
+// nothing, when the user cancelled meanwhile.
 bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
-              int& phase)
+              Phase& phase)
 {
-    phase = 0;
+    phase = Phase::Telechargement;
     try {
         telecharger(etat, services, fenetre, adresse, puits);
     } catch (const EchecPuits&) {
-        phase = 1;
+        phase = Phase::Ecriture;
         throw;
     }
     ignorer([&] { services.boucle.ceder(); });
     if (etat.abandon)
         return false;
-    phase = 1;
+    phase = Phase::Ecriture;
     puits.valider();
     return true;
 }
@@ -124,7 +121,7 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // whose load failed is never activated. Found true after the fetch, it
     // is the user's cancel, which has already closed the window (and deleted
     // the list file): the step then ends without a word and writes nothing.
-    int phase = 0;
+    Phase phase = Phase::Telechargement;
     try {
         PuitsCible liste([&] { return etat.fichierliste; });
         if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase))
@@ -132,8 +129,10 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     } catch (const std::exception&) {
         if (etat.abandon)
             return;
+        // "dique": the message as users have always seen it, misspelling
+        // included; do not correct it (tesparti's says "disque").
         echecfeuille(etat, services, fenetre, QStringLiteral("Ouverture impossible"),
-                     phase == 0 ? QStringLiteral("Téléchargement impossible")
+                     phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
                                 : QStringLiteral("Ecriture sur dique impossible"));
     }
 }
@@ -201,7 +200,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
 
     // 6. Transfer pass, then 7. the new level. Failure mode starts with the
     // first transfer; before it a failing step is skipped.
-    int phase = 0;
+    Phase phase = Phase::Telechargement;
     bool modeechec = false;
     const auto etape = [&](auto&& action) {
         if (modeechec)
@@ -237,7 +236,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         if (etat.abandon)
             return;
         echecfeuille(etat, services, fenetre, QStringLiteral("Mise à jour impossible"),
-                     phase == 0 ? QStringLiteral("Téléchargement impossible")
+                     phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
                                 : QStringLiteral("Ecriture sur disque impossible"));
         return;
     }

@@ -8,11 +8,12 @@
 // Each step reports its own failures, sets abandon and unloads the window;
 // dresseliste and tesparti do nothing when they find abandon set.
 //
-// The steps see the download window through HoteEtapes, so that they run
-// the same with the real window and without any (unattended runs, tests).
+// The steps see the download window through HoteEtapes (the download
+// controller, with the window's widgets or none), and the controller runs them
+// through Etapes, so that tests pass stand-ins for them.
 
-#include "etat.h"
-#include "services.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,9 @@ public:
     // to the product. Never returns.
     [[noreturn]] virtual void choixannuler() = 0;
 
+    // The state of the fetch in progress, for the status line.
+    virtual void etattransfert(EtatTransfert etat) { (void)etat; }
+
     // The bytes of the file being fetched, for a progress bar: recus so far
     // out of total (-1 when the size is unknown). The steps call it during
     // each of their fetches, and finprogression() when the fetch has ended,
@@ -57,5 +61,31 @@ public:
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre);
 void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre);
 void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre);
+
+// The three steps as the download window runs them.
+class Etapes {
+public:
+    virtual ~Etapes() = default;
+    virtual void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre) = 0;
+    virtual void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre) = 0;
+    virtual void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre) = 0;
+};
+
+// The real steps, above.
+class EtapesInternet : public Etapes {
+public:
+    void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre) override
+    {
+        velorine::cartesnet(etat, services, fenetre);
+    }
+    void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre) override
+    {
+        velorine::dresseliste(etat, services, fenetre);
+    }
+    void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre) override
+    {
+        velorine::tesparti(etat, services, fenetre);
+    }
+};
 
 } // namespace velorine

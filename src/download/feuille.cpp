@@ -1,8 +1,8 @@
-#include "feuille.h"
+#include "download/feuille.h"
 
-#include "donneesproduit.h"
-#include "echec.h"
-#include "nomswindows.h"
+#include "records/donneesproduit.h"
+#include "base/echec.h"
+#include "records/nomswindows.h"
 
 namespace velorine {
 
@@ -18,6 +18,8 @@ bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre)
         etat.versionactuelle = donnees::lireniveau(etat.fente, etat.fichiertempo);
         return true;
     } catch (const std::exception&) {
+        // "imposible": the message as users have always seen it, misspelling
+        // included; do not correct it.
         echecfeuille(etat, services, fenetre, QStringLiteral("Lecture impossible"),
                      QStringLiteral("Lecture imposible sur le disque."));
         return false;

@@ -1,11 +1,11 @@
 #pragma once
 // What the download window does when it loads and when it closes, and the
-// dial-up question, independent of its widgets: the window and the
-// unattended run share them.
+// dial-up question, independent of its widgets: the parts of the download
+// controller's sequences (controleurfeuille.h) that the steps share.
 
-#include "etapes.h"
-#include "etat.h"
-#include "services.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 namespace velorine {
 

@@ -1,14 +1,11 @@
-#include "feuilleftp.h"
+#include "download/feuilleftp.h"
 
 #include <algorithm>
 
-#include "echec.h"
-#include "feuille.h"
-#include "gardien.h"
-#include "fenetres.h"
-#include "relancer.h"
-#include "sansicone.h"
-#include "texteetat.h"
+#include "download/texteetat.h"
+#include "platform/fenetres.h"
+#include "platform/gardien.h"
+#include "platform/sansicone.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -38,8 +35,8 @@ const QString textelabet = QStringLiteral("Télécharger un fichier");
 
 } // namespace
 
-feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
-    : QDialog(parent), etat_(etat), services_(services)
+feuilleFTP::feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* parent)
+    : QDialog(parent), controleur_(etat, services, etapes, *this)
 {
     chargerimages();
     setObjectName(QStringLiteral("feuilleFTP"));
@@ -95,11 +92,7 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, QWidget* parent)
     list1_->hide();
 }
 
-feuilleFTP::~feuilleFTP()
-{
-    if (charge_)
-        services_.transfert.etatchange = etatchangeavant_;
-}
+feuilleFTP::~feuilleFTP() = default;
 
 // The bar of the current file's bytes, in the band between the file counter
 // and "Annuler": in thousandths of the announced size, or moving to and fro
@@ -122,24 +115,30 @@ void feuilleFTP::finprogression()
 
 void feuilleFTP::montrer()
 {
-    // Load. A freshly loaded window shows its design.
-    charge_ = true;
-    dechargement_ = false;
-    activee_ = false;
+    bool lu = false;
+    gardien([&] { lu = controleur_.charger(); });
+    if (!lu) {
+        gardien([&] { controleur_.decharger(); }); // already done by the load's failure block
+        return;
+    }
+    exec();
+}
+
+// Load: a freshly loaded window shows its design.
+void feuilleFTP::recharger()
+{
     labet_->setText(textelabet);
     label1_->clear();
     list1_->clear();
     progression_->hide();
-    etatchangeavant_ = services_.transfert.etatchange;
-    services_.transfert.etatchange = [this](int etat) { Inet1_StateChanged(etat); };
+}
 
-    bool lu = false;
-    gardien([&] { lu = chargerfeuille(etat_, services_, *this); });
-    if (!lu || !charge_) {
-        decharger(); // already done by the load's failure block
-        return;
-    }
-    exec();
+// Unloaded: hidden now; the modal show returns when the handler that called
+// the unload (a step, the cancel) has returned to its event loop.
+void feuilleFTP::cacher()
+{
+    if (isVisible())
+        done(QDialog::Rejected);
 }
 
 void feuilleFTP::showEvent(QShowEvent* evenement)
@@ -151,29 +150,12 @@ void feuilleFTP::showEvent(QShowEvent* evenement)
 
 void feuilleFTP::Form_Activate()
 {
-    if (!charge_ || dechargement_ || activee_)
-        return;
-    activee_ = true;
-    etapesencours_ = true;
-    gardien([&] {
-        labet_->setText(QStringLiteral("Téléchargement du fichier"));
-        cartesnet(etat_, services_, *this);
-        dresseliste(etat_, services_, *this);
-        tesparti(etat_, services_, *this);
-    });
-    etapesencours_ = false;
+    gardien([&] { controleur_.activer(); });
 }
 
 void feuilleFTP::Command2_Click()
 {
-    gardien([&] {
-        etat_.fente.fermerfichier();
-        etat_.abandon = true;
-        ignorer([&] { services_.transfert.annuler(); });
-        ignorer([&] { services_.boucle.ceder(); });
-        ignorer([&] { services_.dialogues.bip(); });
-        decharger();
-    });
+    gardien([&] { controleur_.annuler(); });
 }
 
 void feuilleFTP::reject()
@@ -184,52 +166,22 @@ void feuilleFTP::reject()
 
 void feuilleFTP::closeEvent(QCloseEvent* evenement)
 {
-    // A close from the title bar. While a step runs, the update is abandoned
-    // as by "Annuler" (without the beep), so that no step goes on with the
-    // window gone; then the window unloads like any other closing.
-    gardien([&] {
-        if (etapesencours_ && !dechargement_) {
-            etat_.fente.fermerfichier();
-            etat_.abandon = true;
-            ignorer([&] { services_.transfert.annuler(); });
-        }
-        decharger();
-    });
+    // A close from the title bar.
+    gardien([&] { controleur_.fermer(); });
     evenement->accept();
 }
 
-void feuilleFTP::decharger()
-{
-    if (!charge_ || dechargement_)
-        return;
-    dechargement_ = true;
-    Form_QueryUnload();
-    Form_Unload();
-    services_.transfert.etatchange = etatchangeavant_;
-    etatchangeavant_ = nullptr;
-    charge_ = false;
-    // Hidden now; the modal show returns when the handler that called us
-    // (a step, the cancel) has returned to its event loop.
-    if (isVisible())
-        done(QDialog::Rejected);
-}
-
-void feuilleFTP::Form_QueryUnload()
-{
-    gardien([&] { couper(); });
-}
-
-void feuilleFTP::Form_Unload()
-{
-    gardien([&] { fermerfeuille(etat_); });
-}
-
-void feuilleFTP::Inet1_StateChanged(int etat)
+void feuilleFTP::Inet1_StateChanged(EtatTransfert etat)
 {
     gardien([&] {
         if (const auto texte = texteetat(etat))
             labet_->setText(*texte);
     });
+}
+
+void feuilleFTP::Labet(const QString& texte)
+{
+    labet_->setText(texte);
 }
 
 QStringList feuilleFTP::List1() const
@@ -253,18 +205,6 @@ void feuilleFTP::ajouterList1(const QString& entree)
 void feuilleFTP::Label1(const QString& texte)
 {
     label1_->setText(texte);
-}
-
-void feuilleFTP::couper()
-{
-    velorine::couper(services_);
-}
-
-void feuilleFTP::choixannuler()
-{
-    // The chooser's entry 2: a fresh choice, then back to the product.
-    etat_.abandon = false;
-    relancer(etat_.dossierproduit, services_.coquille);
 }
 
 } // namespace velorine

@@ -15,13 +15,16 @@
 // window; the modal show returns once the handler that runs the steps has
 // unwound. The object itself lives on, owned by its parent, and is loaded
 // afresh on the next show.
+//
+// Those sequences are the download controller's (ControleurFeuille); the
+// window is its view, and hands it its events.
 
-#include "etapes.h"
-#include "etat.h"
-#include "services.h"
+#include "download/controleurfeuille.h"
+#include "download/etapes.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QDialog>
-#include <functional>
 
 class QLabel;
 class QListWidget;
@@ -30,36 +33,37 @@ class QPushButton;
 
 namespace velorine {
 
-class feuilleFTP : public QDialog, public HoteEtapes {
+class feuilleFTP : public QDialog, public VueFeuille {
     Q_OBJECT
 
 public:
-    feuilleFTP(Etat& etat, Services& services, QWidget* parent = nullptr);
+    feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* parent = nullptr);
     ~feuilleFTP() override;
 
     // Loads the window and, when the load succeeded, shows it modally until
     // it is unloaded.
     void montrer();
 
-    // What the steps see of the window.
+    // The sequences of the window.
+    ControleurFeuille& controleur() { return controleur_; }
+
+    // What the window shows.
     QStringList List1() const override;
     void viderList1() override;
     void ajouterList1(const QString& entree) override;
     void Label1(const QString& texte) override;
-    void couper() override;
-    void decharger() override;
-    [[noreturn]] void choixannuler() override;
+    void Labet(const QString& texte) override;
     void progression(long long recus, long long total) override;
     void finprogression() override;
+    void recharger() override;
+    void cacher() override;
 
     // The status line follows the transfer's state changes while the window
     // is loaded.
-    void Inet1_StateChanged(int etat);
+    void Inet1_StateChanged(EtatTransfert etat);
 
     // "Annuler": abandons the update at any moment.
     void Command2_Click();
-
-    bool charge() const { return charge_; }
 
 protected:
     void showEvent(QShowEvent* evenement) override;
@@ -68,11 +72,6 @@ protected:
 
 private:
     void Form_Activate();
-    void Form_QueryUnload();
-    void Form_Unload();
-
-    Etat& etat_;
-    Services& services_;
 
     QLabel* image1_;
     QLabel* image2_;
@@ -82,11 +81,7 @@ private:
     QListWidget* list1_;
     QProgressBar* progression_;
 
-    bool charge_ = false;       // loaded: from the start of Load to the end of the unload
-    bool dechargement_ = false; // the unload has begun
-    bool activee_ = false;      // the steps have been started since the load
-    bool etapesencours_ = false;
-    std::function<void(int)> etatchangeavant_; // restored at the unload
+    ControleurFeuille controleur_;
 };
 
 } // namespace velorine

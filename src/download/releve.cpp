@@ -1,7 +1,7 @@
-#include "releve.h"
+#include "download/releve.h"
 
-#include "echec.h"
-#include "nombres.h"
+#include "base/echec.h"
+#include "records/nombres.h"
 
 namespace velorine {
 

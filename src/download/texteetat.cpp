@@ -1,29 +1,38 @@
-#include "texteetat.h"
-
-#include <array>
+#include "download/texteetat.h"
 
 namespace velorine {
 
-std::optional<QString> texteetat(int etat)
+std::optional<QString> texteetat(EtatTransfert etat)
 {
-    static const std::array<const char16_t*, 13> textes = {
-        u"",                                  // 0  no activity
-        u"Recherche de l'hôte",               // 1  looking up the host
-        u"L'hôte a été trouvé",               // 2  host found
-        u"Connexion en cours avec le serveur", // 3  connecting
-        u"Connexion établie",                 // 4  connected
-        u"Demande de données",                // 5  sending the request
-        u"Demande acceptée",                  // 6  request sent
-        u"Réponse du serveur",                // 7  receiving the response
-        u"Réception des données",             // 8  response received
-        u"Déconnexion du serveur",            // 9  disconnecting
-        u"Transfert terminé",                 // 10 disconnected
-        u"Erreur de transmission",            // 11 communication error
-        u"Transfert terminé",                 // 12 response complete
-    };
-    if (etat < 0 || etat >= static_cast<int>(textes.size()))
-        return std::nullopt;
-    return QString::fromUtf16(textes[static_cast<std::size_t>(etat)]);
+    switch (etat) {
+    case EtatTransfert::Aucun:
+        return QString();
+    case EtatTransfert::Recherche:
+        return QStringLiteral("Recherche de l'hôte");
+    case EtatTransfert::HoteTrouve:
+        return QStringLiteral("L'hôte a été trouvé");
+    case EtatTransfert::Connexion:
+        return QStringLiteral("Connexion en cours avec le serveur");
+    case EtatTransfert::Connecte:
+        return QStringLiteral("Connexion établie");
+    case EtatTransfert::Demande:
+        return QStringLiteral("Demande de données");
+    case EtatTransfert::DemandeEnvoyee:
+        return QStringLiteral("Demande acceptée");
+    case EtatTransfert::Reponse:
+        return QStringLiteral("Réponse du serveur");
+    case EtatTransfert::Reception:
+        return QStringLiteral("Réception des données");
+    case EtatTransfert::Deconnexion:
+        return QStringLiteral("Déconnexion du serveur");
+    case EtatTransfert::Deconnecte:
+        return QStringLiteral("Transfert terminé");
+    case EtatTransfert::Erreur:
+        return QStringLiteral("Erreur de transmission");
+    case EtatTransfert::Termine:
+        return QStringLiteral("Transfert terminé");
+    }
+    return std::nullopt;
 }
 
 } // namespace velorine

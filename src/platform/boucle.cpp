@@ -1,4 +1,4 @@
-#include "boucle.h"
+#include "platform/boucle.h"
 
 #include <QCoreApplication>
 

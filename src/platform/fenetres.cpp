@@ -1,4 +1,4 @@
-#include "fenetres.h"
+#include "platform/fenetres.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

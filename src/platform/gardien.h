@@ -3,7 +3,7 @@
 // Qt. A failure that escaped the handler's own error modes is logged; the end
 // of the process used by test shells (FinProcessus) simply stops the handler.
 
-#include "coquille.h"
+#include "platform/coquille.h"
 
 #include <QtGlobal>
 #include <exception>

@@ -13,11 +13,4 @@ public:
     virtual void raccrocher() = 0;
 };
 
-// For systems with no dial-up service at all.
-class NumerotationAbsente : public Numerotation {
-public:
-    bool connexionactive() override { return false; }
-    void raccrocher() override {}
-};
-
 } // namespace velorine

@@ -1,11 +1,11 @@
 #pragma once
 // The platform services handed to the windows and the steps.
 
-#include "boucle.h"
-#include "coquille.h"
-#include "dialogues.h"
-#include "numerotation.h"
-#include "transfert.h"
+#include "platform/boucle.h"
+#include "platform/coquille.h"
+#include "platform/dialogues.h"
+#include "platform/numerotation.h"
+#include "platform/transfert.h"
 
 namespace velorine {
 

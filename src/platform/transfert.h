@@ -1,14 +1,14 @@
 #pragma once
 // The Internet transfer engine: a synchronous fetch of an address that keeps
 // the event loop running while it waits, a cancel of the request in progress,
-// and the connection states 0 to 12 of the status line, delivered on the user
-// interface thread during the fetch.
+// and the connection states of the status line and the bytes received,
+// delivered to the fetch's observer on the user interface thread during the
+// fetch.
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QString>
 #include <cstddef>
-#include <functional>
 
 namespace velorine {
 
@@ -28,24 +28,51 @@ public:
     using Echec::Echec;
 };
 
+// The connection states of a transfer, numbered as the status line numbers
+// them.
+enum class EtatTransfert : int {
+    Aucun = 0,          // no activity
+    Recherche = 1,      // looking up the host
+    HoteTrouve = 2,     // host address found
+    Connexion = 3,      // connecting
+    Connecte = 4,       // connected
+    Demande = 5,        // sending the request
+    DemandeEnvoyee = 6, // request sent
+    Reponse = 7,        // receiving the response
+    Reception = 8,      // receiving the data
+    Deconnexion = 9,    // disconnecting
+    Deconnecte = 10,    // disconnected
+    Erreur = 11,        // communication error
+    Termine = 12,       // response complete
+};
+
+// Follows one fetch: its state changes, and the bytes of the body received so
+// far with the announced total (-1 when unknown). Told on the calling thread,
+// during the fetch only.
+class SuiviTransfert {
+public:
+    virtual ~SuiviTransfert() = default;
+    virtual void etatchange(EtatTransfert etat) { (void)etat; }
+    virtual void progression(long long recus, long long total)
+    {
+        (void)recus;
+        (void)total;
+    }
+};
+
 class Transfert {
 public:
     virtual ~Transfert() = default;
 
-    // Fetches adresse into puits and returns when the whole body has arrived.
-    // Throws Echec when the transfer cannot be carried out, was cancelled, or
-    // delivered an error (HTTP status 400 or more, FTP error, body shorter
-    // than announced); EchecPuits when the sink failed.
-    virtual void ouvrirurl(const QString& adresse, Puits& puits) = 0;
+    // Fetches adresse into puits and returns when the whole body has arrived;
+    // suivi is told of its states and progress meanwhile. Throws Echec when
+    // the transfer cannot be carried out, was cancelled, or delivered an
+    // error (HTTP status 400 or more, FTP error, body shorter than
+    // announced); EchecPuits when the sink failed.
+    virtual void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) = 0;
 
     // Cancels the request in progress; does nothing when none runs.
     virtual void annuler() = 0;
-
-    // State changes, 0 to 12, as the status line numbers them.
-    std::function<void(int)> etatchange;
-    // Bytes of the current body received so far, and the announced total
-    // (-1 when unknown).
-    std::function<void(long long recus, long long total)> progression;
 };
 
 } // namespace velorine

@@ -2,7 +2,7 @@
 // The process-wide values of the updater and its single file slot. main()
 // creates one Etat and hands it to the windows; tests make a fresh one.
 
-#include "fichierenreg.h"
+#include "records/fichierenreg.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "fichieratomique.h"
+#include "records/fichieratomique.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QFile>
 #include <QFileInfo>

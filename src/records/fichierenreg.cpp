@@ -1,7 +1,7 @@
-#include "fichierenreg.h"
+#include "records/fichierenreg.h"
 
-#include "cp1252.h"
-#include "echec.h"
+#include "records/cp1252.h"
+#include "base/echec.h"
 
 #include <QFile>
 #include <array>
@@ -144,30 +144,6 @@ void Fente::fermerfichier() noexcept
     fd_ = -1;
     mode_ = Mode::Fermee;
     ecrite_ = false;
-}
-
-void Fente::ouvrirbinaire(const QString& chemin)
-{
-    if (ouverte())
-        throw Echec("la fente est déjà ouverte");
-    const int fd = ouvrirregulier(chemin, O_WRONLY | O_CREAT);
-    if (fd < 0)
-        throw Echec(raison("ouverture en écriture de", chemin));
-    fd_ = fd;
-    mode_ = Mode::Binaire;
-    ecrite_ = false;
-}
-
-void Fente::ecrireoctets(const QString& chemin, const QByteArray& octets)
-{
-    ouvrirbinaire(chemin);
-    ecrireabsolu(octets.constData(), static_cast<std::size_t>(octets.size()), 0);
-    const int fd = fd_;
-    fd_ = -1;
-    mode_ = Mode::Fermee;
-    const bool synchro = ::fsync(fd) == 0 || errno == EINVAL;
-    if (::close(fd) != 0 || !synchro)
-        throw Echec(raison("fermeture de", chemin));
 }
 
 void effacerfichier(const QString& chemin)

@@ -50,15 +50,10 @@ public:
     // Closes the slot. Closing a closed slot does nothing; never fails.
     void fermerfichier() noexcept;
 
-    // Opens path in the slot for binary writing (no truncation; a missing
-    // file is created), writes the bytes from offset 0, closes the slot.
-    void ecrireoctets(const QString& chemin, const QByteArray& octets);
-
     bool ouverte() const { return fd_ >= 0; }
 
 private:
-    enum class Mode { Fermee, Enreg, EnregLecture, Binaire };
-    void ouvrirbinaire(const QString& chemin);
+    enum class Mode { Fermee, Enreg, EnregLecture };
     void ecrireabsolu(const char* octets, std::size_t nombre, off_t position);
 
     int fd_ = -1;

@@ -1,7 +1,8 @@
-#include "nombres.h"
+#include "records/nombres.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -44,6 +45,46 @@ double lireprefixe(const QString& t, qsizetype i, int base)
     if (v <= 0xFFFF)
         return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+}
+
+// The decimal order of magnitude of a number written as digits with at most
+// one point and an optional exponent ("-0.05e3" is 1): negative for a number
+// below 1, whatever the way it is written. A number without any digit other
+// than 0 has order 0.
+long long ordredegrandeur(const std::string& nombre)
+{
+    std::size_t i = 0;
+    if (i < nombre.size() && nombre[i] == '-')
+        ++i;
+    long long entiers = 0;  // digits before the point, from the first one not 0
+    long long decimale = 0; // place after the point of the digit read
+    long long premiere = 0; // place after the point of the first digit not 0
+    bool point = false;
+    for (; i < nombre.size() && nombre[i] != 'e'; ++i) {
+        const char c = nombre[i];
+        if (c == '.') {
+            point = true;
+        } else if (!point) {
+            if (entiers > 0 || c != '0')
+                ++entiers;
+        } else {
+            ++decimale;
+            if (premiere == 0 && c != '0')
+                premiere = decimale;
+        }
+    }
+    long long ordre = entiers > 0 ? entiers - 1 : -premiere;
+    if (i < nombre.size()) {
+        ++i; // 'e'
+        bool negatif = false;
+        if (i < nombre.size() && (nombre[i] == '+' || nombre[i] == '-'))
+            negatif = nombre[i++] == '-';
+        long long exposant = 0;
+        for (; i < nombre.size(); ++i)
+            exposant = std::min(exposant * 10 + (nombre[i] - '0'), 1'000'000'000LL);
+        ordre += negatif ? -exposant : exposant;
+    }
+    return ordre;
 }
 
 } // namespace
@@ -110,8 +151,7 @@ double lirenombre(const QString& texte)
     if (erreur == std::errc::result_out_of_range) {
         // Underflow reads as zero; overflow is an error, as it is for the
         // numbers too large for a double.
-        const bool negexp = nombre.find("e-") != std::string::npos;
-        if (!negexp)
+        if (ordredegrandeur(nombre) >= 0)
             throw Echec("nombre trop grand: " + nombre);
         return 0;
     }

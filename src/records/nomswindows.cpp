@@ -1,6 +1,6 @@
-#include "nomswindows.h"
+#include "records/nomswindows.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QDir>
 #include <QStringList>
@@ -43,7 +43,8 @@ QString resoudrenom(const QString& dossier, const QString& nom)
 
     QStringList parties;
     QString courante;
-    const auto couper = [&] {
+    // Ends the path component read so far.
+    const auto finpartie = [&] {
         if (courante.isEmpty() || courante == u".") {
             // nothing
         } else if (courante == u"..") {
@@ -57,11 +58,11 @@ QString resoudrenom(const QString& dossier, const QString& nom)
     };
     for (QChar c : nom) {
         if (c == u'\\' || c == u'/')
-            couper();
+            finpartie();
         else
             courante.append(c);
     }
-    couper();
+    finpartie();
 
     QString chemin = dossier;
     for (const QString& partie : parties)

@@ -1,11 +1,11 @@
-#include "installation.h"
+#include "updatefile/installation.h"
 
-#include "echec.h"
-#include "fichieratomique.h"
-#include "nombres.h"
-#include "nomswindows.h"
-#include "relancer.h"
-#include "texte.h"
+#include "base/echec.h"
+#include "records/fichieratomique.h"
+#include "records/nombres.h"
+#include "records/nomswindows.h"
+#include "platform/relancer.h"
+#include "base/texte.h"
 
 namespace velorine {
 

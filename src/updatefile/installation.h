@@ -6,8 +6,8 @@
 // record that reads "FINI". Each named file is copied into the product
 // folder, replacing the file of that name.
 
-#include "etat.h"
-#include "services.h"
+#include "records/etat.h"
+#include "platform/services.h"
 
 #include <QString>
 

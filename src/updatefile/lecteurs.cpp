@@ -1,4 +1,4 @@
-#include "lecteurs.h"
+#include "updatefile/lecteurs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,7 +56,7 @@ QList<Lecteur> lecteursmachine()
     return lecteurs;
 }
 
-qsizetype lecteurde(const QList<Lecteur>& lecteurs, const QString& dossier)
+qsizetype indexlecteur(const QList<Lecteur>& lecteurs, const QString& dossier)
 {
     qsizetype meilleur = -1;
     for (qsizetype i = 0; i < lecteurs.size(); ++i) {

@@ -30,6 +30,6 @@ bool contient(const QString& racine, const QString& dossier);
 
 // The drive that holds dossier: the one whose root is the longest leading
 // part of it, path component by path component. -1 when none holds it.
-qsizetype lecteurde(const QList<Lecteur>& lecteurs, const QString& dossier);
+qsizetype indexlecteur(const QList<Lecteur>& lecteurs, const QString& dossier);
 
 } // namespace velorine

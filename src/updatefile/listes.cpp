@@ -1,8 +1,8 @@
-#include "listes.h"
+#include "updatefile/listes.h"
 
-#include "echec.h"
-#include "gardien.h"
-#include "nomswindows.h"
+#include "base/echec.h"
+#include "platform/gardien.h"
+#include "records/nomswindows.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,13 +48,13 @@ Lecteur ListeLecteurs::lecteur() const
 
 Lecteur ListeLecteurs::lecteurde(const QString& dossier) const
 {
-    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    const qsizetype i = indexlecteur(lecteurs_, dossier);
     return i >= 0 ? lecteurs_[i] : Lecteur{};
 }
 
 void ListeLecteurs::montrerlecteurde(const QString& dossier)
 {
-    const qsizetype i = velorine::lecteurde(lecteurs_, dossier);
+    const qsizetype i = indexlecteur(lecteurs_, dossier);
     if (i >= 0) {
         const QSignalBlocker silence(this);
         setCurrentIndex(static_cast<int>(i));

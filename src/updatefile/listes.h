@@ -8,7 +8,7 @@
 // Setting a folder that cannot be read (missing, drive not ready) throws
 // Echec and leaves the control as it was.
 
-#include "lecteurs.h"
+#include "updatefile/lecteurs.h"
 
 #include <QComboBox>
 #include <QListWidget>

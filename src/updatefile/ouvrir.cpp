@@ -1,12 +1,12 @@
-#include "ouvrir.h"
+#include "updatefile/ouvrir.h"
 
-#include "echec.h"
-#include "fenetres.h"
-#include "gardien.h"
-#include "installation.h"
-#include "listes.h"
-#include "nomswindows.h"
-#include "relancer.h"
+#include "base/echec.h"
+#include "platform/fenetres.h"
+#include "platform/gardien.h"
+#include "updatefile/installation.h"
+#include "updatefile/listes.h"
+#include "records/nomswindows.h"
+#include "platform/relancer.h"
 
 #include <QDir>
 #include <QFrame>
@@ -44,76 +44,76 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     setFixedSize(twips(7830), twips(3810));
     couleurfond(this, grisclair);
 
-    Command1 = new Bouton(QStringLiteral("OUVRIR"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twips(5640, 3000, 1815, 375));
+    command1_ = new Bouton(QStringLiteral("OUVRIR"), this);
+    command1_->setObjectName(QStringLiteral("Command1"));
+    command1_->setGeometry(twips(5640, 3000, 1815, 375));
 
-    Command2 = new Bouton(QStringLiteral("ANNULER"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setGeometry(twips(5640, 2520, 1815, 375));
+    command2_ = new Bouton(QStringLiteral("ANNULER"), this);
+    command2_->setObjectName(QStringLiteral("Command2"));
+    command2_->setGeometry(twips(5640, 2520, 1815, 375));
 
-    Dir1 = new ListeDossiers(this);
-    Dir1->setObjectName(QStringLiteral("Dir1"));
-    Dir1->setGeometry(twips(480, 720, 2415, 2790));
+    dir1_ = new ListeDossiers(this);
+    dir1_->setObjectName(QStringLiteral("Dir1"));
+    dir1_->setGeometry(twips(480, 720, 2415, 2790));
 
-    File1 = new ListeFichiers(QStringLiteral("*.maj"), this);
-    File1->setObjectName(QStringLiteral("File1"));
-    File1->setGeometry(twips(3240, 1875, 2175, 1650));
+    file1_ = new ListeFichiers(QStringLiteral("*.maj"), this);
+    file1_->setObjectName(QStringLiteral("File1"));
+    file1_->setGeometry(twips(3240, 1875, 2175, 1650));
 
-    Drive1 = new ListeLecteurs(std::move(lecteurs), this);
-    Drive1->setObjectName(QStringLiteral("Drive1"));
-    Drive1->setGeometry(twips(960, 240, 1935, 315));
+    drive1_ = new ListeLecteurs(std::move(lecteurs), this);
+    drive1_->setObjectName(QStringLiteral("Drive1"));
+    drive1_->setGeometry(twips(960, 240, 1935, 315));
 
-    Label1 = new QLabel(QStringLiteral("Lecteur:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twips(240, 300, 735, 255));
-    couleurtexte(Label1, marine);
+    label1_ = new QLabel(QStringLiteral("Lecteur:"), this);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setGeometry(twips(240, 300, 735, 255));
+    couleurtexte(label1_, marine);
 
     // A frame without caption: an etched border around the window's own
     // light grey (a group box would be shaded by the style).
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(3240, 120, 4215, 1575));
-    Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    couleurfond(Frame1, grisclair);
+    frame1_ = new QFrame(this);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    frame1_->setGeometry(twips(3240, 120, 4215, 1575));
+    frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    couleurfond(frame1_, grisclair);
 
-    ficharge = new QLineEdit(Frame1);
-    ficharge->setObjectName(QStringLiteral("ficharge"));
-    ficharge->setGeometry(twips(120, 360, 3975, 285));
+    ficharge_ = new QLineEdit(frame1_);
+    ficharge_->setObjectName(QStringLiteral("ficharge"));
+    ficharge_->setGeometry(twips(120, 360, 3975, 285));
 
-    Label2 = new QLabel(Frame1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(twips(240, 840, 3855, 495));
-    Label2->setFont(sansserif(9.75));
-    Label2->setWordWrap(true);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    couleurtexte(Label2, marine);
+    label2_ = new QLabel(frame1_);
+    label2_->setObjectName(QStringLiteral("Label2"));
+    label2_->setGeometry(twips(240, 840, 3855, 495));
+    label2_->setFont(sansserif(9.75));
+    label2_->setWordWrap(true);
+    label2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    couleurtexte(label2_, marine);
 
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Dir1);
-    setTabOrder(Dir1, File1);
-    setTabOrder(File1, Drive1);
-    setTabOrder(Drive1, ficharge);
-    Command1->setFocus();
+    setTabOrder(command1_, command2_);
+    setTabOrder(command2_, dir1_);
+    setTabOrder(dir1_, file1_);
+    setTabOrder(file1_, drive1_);
+    setTabOrder(drive1_, ficharge_);
+    command1_->setFocus();
 
-    connect(Drive1, &ListeLecteurs::change, this, &ouvrir::Drive1_Change);
-    connect(Dir1, &ListeDossiers::change, this, &ouvrir::Dir1_Change);
-    connect(Dir1, &ListeDossiers::entree, this, [this] { Dir1_KeyPress(13); });
-    connect(File1, &ListeFichiers::clic, this, &ouvrir::File1_Click);
-    connect(File1, &ListeFichiers::doubleclic, this, &ouvrir::File1_DblClick);
-    connect(Command1, &QPushButton::clicked, this, &ouvrir::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &ouvrir::Command2_Click);
+    connect(drive1_, &ListeLecteurs::change, this, &ouvrir::Drive1_Change);
+    connect(dir1_, &ListeDossiers::change, this, &ouvrir::Dir1_Change);
+    connect(dir1_, &ListeDossiers::entree, this, [this] { Dir1_KeyPress(13); });
+    connect(file1_, &ListeFichiers::clic, this, &ouvrir::File1_Click);
+    connect(file1_, &ListeFichiers::doubleclic, this, &ouvrir::File1_DblClick);
+    connect(command1_, &QPushButton::clicked, this, &ouvrir::Command1_Click);
+    connect(command2_, &QPushButton::clicked, this, &ouvrir::Command2_Click);
 
     // Load: the lists start on the current folder, which is also the current
     // folder of its drive; a folder that cannot be read leaves the root.
     gardien([&] {
-        Label2->setText(QStringLiteral("Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."));
+        label2_->setText(QStringLiteral("Rechercher le fichier de mise à jour (*.maj) et appuyer sur ouvrir."));
         const QString courant = QDir::currentPath();
-        if (!ignorer([&] { Dir1->changerdossier(courant, Drive1->lecteurde(courant).racine); }))
-            ignorer([&] { Dir1->changerdossier(QDir::rootPath(), QDir::rootPath()); });
-        Drive1->montrerlecteurde(Dir1->dossier());
-        courants_.insert(Drive1->lecteur().racine, Dir1->dossier());
-        ignorer([&] { File1->changerdossier(Dir1->dossier()); });
+        if (!ignorer([&] { dir1_->changerdossier(courant, drive1_->lecteurde(courant).racine); }))
+            ignorer([&] { dir1_->changerdossier(QDir::rootPath(), QDir::rootPath()); });
+        drive1_->montrerlecteurde(dir1_->dossier());
+        courants_.insert(drive1_->lecteur().racine, dir1_->dossier());
+        ignorer([&] { file1_->changerdossier(dir1_->dossier()); });
     });
 }
 
@@ -122,20 +122,20 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
 void ouvrir::Drive1_Change()
 {
     gardien([&] {
-        const Lecteur lecteur = Drive1->lecteur();
+        const Lecteur lecteur = drive1_->lecteur();
         ignorer([&] {
             const QString courant = courants_.value(lecteur.racine);
-            Dir1->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
+            dir1_->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
                                  lecteur.racine);
         });
-        ignorer([&] { Drive1->montrerlecteurde(Dir1->dossier()); });
-        ignorer([&] { File1->changerdossier(Dir1->dossier()); });
+        ignorer([&] { drive1_->montrerlecteurde(dir1_->dossier()); });
+        ignorer([&] { file1_->changerdossier(dir1_->dossier()); });
     });
 }
 
 void ouvrir::Dir1_Change()
 {
-    gardien([&] { ignorer([&] { File1->changerdossier(Dir1->dossier()); }); });
+    gardien([&] { ignorer([&] { file1_->changerdossier(dir1_->dossier()); }); });
 }
 
 void ouvrir::Dir1_KeyPress(int touche)
@@ -143,7 +143,7 @@ void ouvrir::Dir1_KeyPress(int touche)
     gardien([&] {
         if (touche != 13)
             return;
-        ignorer([&] { Dir1->changerdossier(Dir1->surligne()); });
+        ignorer([&] { dir1_->changerdossier(dir1_->surligne()); });
         Dir1_Change();
     });
 }
@@ -153,13 +153,13 @@ void ouvrir::Dir1_KeyPress(int touche)
 void ouvrir::File1_Click()
 {
     gardien([&] {
-        ficharge->setText(File1->dossier());
+        ficharge_->setText(file1_->dossier());
         ignorer([&] {
-            if (!QDir::setCurrent(File1->dossier()))
+            if (!QDir::setCurrent(file1_->dossier()))
                 throw Echec("dossier courant inchangé");
-            courants_.insert(Drive1->lecteurde(File1->dossier()).racine, File1->dossier());
+            courants_.insert(drive1_->lecteurde(file1_->dossier()).racine, file1_->dossier());
         });
-        ficharge->setText(avecseparateur(ficharge->text()) + File1->fichier());
+        ficharge_->setText(avecseparateur(ficharge_->text()) + file1_->fichier());
     });
 }
 
@@ -185,7 +185,7 @@ void ouvrir::installation()
 {
     gardien([&] {
         const Sablier sablier(*this);
-        installer(etat_, services_, ficharge->text(), File1->dossier());
+        installer(etat_, services_, ficharge_->text(), file1_->dossier());
     });
 }
 

@@ -5,9 +5,9 @@
 // to the product ("ANNULER"). Always shown modally; one instance serves the
 // whole run.
 
-#include "etat.h"
-#include "lecteurs.h"
-#include "services.h"
+#include "records/etat.h"
+#include "updatefile/lecteurs.h"
+#include "platform/services.h"
 
 #include <QDialog>
 #include <QHash>
@@ -51,15 +51,15 @@ private:
     // current folder last left it there.
     QHash<QString, QString> courants_;
 
-    QPushButton* Command1;
-    QPushButton* Command2;
-    ListeDossiers* Dir1;
-    ListeFichiers* File1;
-    ListeLecteurs* Drive1;
-    QLabel* Label1;
-    QFrame* Frame1;
-    QLineEdit* ficharge;
-    QLabel* Label2;
+    QPushButton* command1_;
+    QPushButton* command2_;
+    ListeDossiers* dir1_;
+    ListeFichiers* file1_;
+    ListeLecteurs* drive1_;
+    QLabel* label1_;
+    QFrame* frame1_;
+    QLineEdit* ficharge_;
+    QLabel* label2_;
 };
 
 } // namespace velorine

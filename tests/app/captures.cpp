@@ -10,13 +10,13 @@
 // started: the shell records the start instead. Xvfb has no window manager,
 // so the title bars in the images are drawn here, from each window's title.
 
-#include "dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 #include "dossiers.h"
-#include "etat.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "maj.h"
-#include "ouvrir.h"
-#include "verrou.h"
+#include "app/maj.h"
+#include "updatefile/ouvrir.h"
+#include "app/verrou.h"
 
 #include <QApplication>
 #include <QComboBox>

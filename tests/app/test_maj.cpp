@@ -1,11 +1,11 @@
 // The backdrop MAJ: its gradient row by row, its title, and the windowed
 // start that opens the update file dialog in front of it.
 
-#include "demarrage.h"
-#include "etat.h"
+#include "app/demarrage.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "fenetres.h"
-#include "maj.h"
+#include "platform/fenetres.h"
+#include "app/maj.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -128,7 +128,8 @@ TEST(Demarrage, FermerLesFenetresNeRelancePasLeProduit)
     });
     suivi.start();
 
-    EXPECT_EQ(executerfenetres(etat, services, false, [] { return QList<Lecteur>{{"/", "/ (Système)"}}; }), 0);
+    EtapesInternet etapes;
+    EXPECT_EQ(executerfenetres(etat, services, etapes, false, [] { return QList<Lecteur>{{"/", "/ (Système)"}}; }), 0);
     EXPECT_EQ(etape, 2);
     EXPECT_TRUE(faux.coquille.demarres.isEmpty());
     EXPECT_EQ(faux.coquille.terminaisons, 0);

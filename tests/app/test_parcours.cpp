@@ -4,10 +4,10 @@
 
 #include "dossiers.h"
 #include "faux.h"
-#include "feuilleftp.h"
+#include "download/feuilleftp.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
-#include "typemaj.h"
+#include "platform/transfertcurl.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -72,7 +72,8 @@ protected:
     Services services{faux.dialogues, boucle, coquille, transfert, faux.numerotation};
     BoucleQt boucle;
     Etat etat;
-    typemaj choix{etat, services};
+    EtapesInternet etapes;
+    typemaj choix{etat, services, etapes};
 };
 
 } // namespace

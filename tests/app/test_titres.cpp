@@ -2,12 +2,12 @@
 // names a window without title text after the application, which the
 // chooser must not show.
 
-#include "etat.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "maj.h"
-#include "ouvrir.h"
-#include "typemaj.h"
+#include "download/feuilleftp.h"
+#include "app/maj.h"
+#include "updatefile/ouvrir.h"
+#include "chooser/typemaj.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -63,8 +63,9 @@ TEST(TitresX11, LeGestionnaireDeFenetresLitLesTitresDuDessin)
 
     MAJ fond;
     ouvrir dialogue(etat, services, [] { return QList<Lecteur>{{"/", "/"}}; });
-    typemaj choix(etat, services);
-    feuilleFTP feuille(etat, services);
+    EtapesInternet etapes;
+    typemaj choix(etat, services, etapes);
+    feuilleFTP feuille(etat, services, etapes);
     const struct {
         QWidget* fenetre;
         QString titre;

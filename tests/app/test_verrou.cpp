@@ -3,7 +3,7 @@
 // leaves no lock behind.
 
 #include "dossiers.h"
-#include "verrou.h"
+#include "app/verrou.h"
 
 #include <QAbstractButton>
 #include <QApplication>

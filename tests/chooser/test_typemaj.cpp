@@ -2,11 +2,11 @@
 // highlight of the entries under the pointer and the three choices.
 
 #include "dossiers.h"
-#include "etapes_factices.h"
+#include "etapesfactices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "fenetres.h"
-#include "typemaj.h"
+#include "download/feuilleftp.h"
+#include "platform/fenetres.h"
+#include "chooser/typemaj.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,10 +27,10 @@ class TypeMaj : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        etapesfactices().reinitialiser();
+        etapes.reinitialiser();
         etat.dossierproduit = dossier.path();
     }
-    void TearDown() override { etapesfactices().reinitialiser(); }
+    void TearDown() override { etapes.reinitialiser(); }
 
     QString chemin(const QString& nom) const { return QDir(dossier.path()).filePath(nom); }
     void niveau(const QString& texte)
@@ -72,7 +72,8 @@ protected:
     Etat etat;
     Faux faux;
     Services services = faux.services();
-    typemaj choix{etat, services};
+    EtapesFactices etapes;
+    typemaj choix{etat, services, etapes};
 };
 
 } // namespace
@@ -162,7 +163,7 @@ TEST_F(TypeMaj, LigneDeVersion)
         Etat e;
         e.dossierproduit = dossier.path();
         e.versionactuelle = static_cast<std::int16_t>(c.avant);
-        typemaj t(e, services);
+        typemaj t(e, services, etapes);
         t.show();
         EXPECT_EQ(t.findChild<QLabel*>(QStringLiteral("Labeldeco"))->text(), QString::fromUtf16(c.ligne)) << c.texte;
         EXPECT_EQ(e.versionactuelle, c.apres) << c.texte;
@@ -256,7 +257,7 @@ TEST_F(TypeMaj, ChoixSansEffetEtSansSelecteur)
     EXPECT_FALSE(etat.abandon);
     choix.Label1_Click(1); // no picker given: nothing happens
     EXPECT_TRUE(faux.coquille.demarres.isEmpty());
-    EXPECT_TRUE(etapesfactices().appels.isEmpty());
+    EXPECT_TRUE(etapes.appels.isEmpty());
 }
 
 TEST_F(TypeMaj, AnnulerRelanceLeProduit)
@@ -275,7 +276,7 @@ TEST_F(TypeMaj, ChoixDeuxSansLaFenetre)
     Etat e;
     e.dossierproduit = dossier.path();
     e.abandon = true;
-    typemaj t(e, services);
+    typemaj t(e, services, etapes);
     EXPECT_THROW(t.Label1_Click(2), FinProcessus);
     EXPECT_FALSE(e.abandon);
     EXPECT_EQ(faux.coquille.demarres, QStringList{chemin("VELORINE.EXE")});
@@ -301,7 +302,7 @@ TEST_F(TypeMaj, TelechargementQuiNePeutLireSesFichiers)
     ASSERT_NE(choix.feuille(), nullptr);
     EXPECT_FALSE(choix.feuille()->isVisible());
     EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
-    EXPECT_TRUE(etapesfactices().appels.isEmpty());
+    EXPECT_TRUE(etapes.appels.isEmpty());
 
     // The chooser is still there and answers.
     int ouvertures = 0;
@@ -314,19 +315,19 @@ TEST_F(TypeMaj, TelechargementQuiNePeutLireSesFichiers)
 TEST_F(TypeMaj, TelechargementPuisRetourAuChoix)
 {
     niveau(" 2");
-    etapesfactices().tesparti = [&](Etat& e, Services&, HoteEtapes& f) {
+    etapes.corpstesparti = [&](Etat& e, Services&, HoteEtapes& f) {
         e.abandon = true;
         f.decharger();
     };
     montrer();
     QTest::mouseClick(choix.entree(0), Qt::LeftButton);
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
     EXPECT_FALSE(choix.feuille()->isVisible());
     EXPECT_TRUE(choix.isVisible());
 
     // Again: the same window, loaded afresh.
     QTest::mouseClick(choix.entree(0), Qt::LeftButton);
-    EXPECT_EQ(etapesfactices().appels.size(), 6);
+    EXPECT_EQ(etapes.appels.size(), 6);
     EXPECT_EQ(choix.findChildren<feuilleFTP*>().size(), 1);
 }
 
@@ -337,7 +338,7 @@ TEST_F(TypeMaj, EchapNeFermePasLeChoixSaCaseDeFermetureLeFerme)
     for (Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter})
         QTest::keyClick(&choix, touche);
     EXPECT_TRUE(choix.isVisible());
-    EXPECT_TRUE(etapesfactices().appels.isEmpty());
+    EXPECT_TRUE(etapes.appels.isEmpty());
     QTest::keyClick(&choix, Qt::Key_Escape);
     EXPECT_TRUE(choix.isVisible());
     EXPECT_TRUE(choix.close());

@@ -164,7 +164,7 @@ def messages_du_code(source_dir):
                     for x in textes:
                         trouves.setdefault((t, x), []).append(lieu)
             # Command-line errors: "velorine-maj : TEXT" on standard error.
-            if nom != "ligne_commande.cpp":
+            if not re.fullmatch(r"ligne_?commande\.cpp", nom):
                 continue
             for m in re.finditer(r"\berreur\s*=\s*", code):
                 fin = next(i for i, c, p in parcourir(code, m.end()) if p == 0 and c == ";")

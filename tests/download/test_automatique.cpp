@@ -94,7 +94,7 @@ protected:
     std::unique_ptr<ServeurHttp> serveur;
 };
 
-TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
+TEST_F(SansFenetre, UneMiseAJourTermineeSortAvecZero)
 {
     liste({" 3", " 5", " 4"});
     const Resultat r = lancer();
@@ -106,7 +106,7 @@ TEST_F(SansFenetre, ACompletedUpdateExitsWithZero)
     EXPECT_TRUE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
 }
 
-TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
+TEST_F(SansFenetre, UnProduitAJourSortAvecZero)
 {
     liste({" 1", " 2"});
     const QByteArray avant = tempo();
@@ -116,7 +116,7 @@ TEST_F(SansFenetre, AnUpToDateProductExitsWithZero)
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
+TEST_F(SansFenetre, LesEchecsSortentAvecUnEtFermentLaFenetre)
 {
     struct Cas {
         QString nom;
@@ -152,7 +152,7 @@ TEST_F(SansFenetre, FailuresExitWithOneAndCloseTheWindow)
 // A settings file the user may not write: every file is written, then the
 // level cannot be recorded. The updater runs as an unprivileged user, so
 // that the permission really applies.
-TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
+TEST_F(SansFenetre, UnFichierDeReglagesEnLectureSeuleGardeLAncienNiveau)
 {
     liste({" 3", " 4"});
     const QString tempochemin = chemin(QStringLiteral("TEMPO.QZS"));
@@ -187,7 +187,7 @@ TEST_F(SansFenetre, AReadOnlySettingsFileKeepsTheOldLevel)
 // Files this user may not write are not replaced, though the product folder
 // itself is open to the user: a product file stops the run as a writing
 // failure, the update list as the list's writing failure. The level stays.
-TEST_F(SansFenetre, ProtectedFilesAreNotReplaced)
+TEST_F(SansFenetre, LesFichiersProtegesNeSontPasRemplaces)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to give the files to another user";

@@ -4,17 +4,17 @@
 
 #include "dossiers.h"
 #include "impression.h"
-#include "etapes.h"
+#include "download/etapes.h"
 #include "faux.h"
-#include "feuille.h"
-#include "relancer.h"
+#include "download/controleurfeuille.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 using namespace velorine;
@@ -22,63 +22,55 @@ using namespace velorine::test;
 
 namespace {
 
-// The download window as the steps see it, recording what they did. Its
-// closing and the chooser's entry 2 do what the real ones do.
-class FenetreTest : public HoteEtapes {
+// What the download window shows, recorded: its list, its file counters,
+// the bytes its bar was last told.
+class VueTest : public VueFeuille {
 public:
-    FenetreTest(Etat& etat, Services& services) : etat_(etat), services_(services) {}
-
     QStringList List1() const override { return liste; }
     void viderList1() override { liste.clear(); }
     void ajouterList1(const QString& entree) override { liste.append(entree); }
     void Label1(const QString& texte) override { legendes.append(texte); }
-    void couper() override
-    {
-        ++coupures;
-        velorine::couper(services_);
-    }
-    void decharger() override
-    {
-        ++dechargements;
-        velorine::couper(services_);
-        fermerfeuille(etat_);
-    }
-    [[noreturn]] void choixannuler() override
-    {
-        ++choix;
-        etat_.abandon = false;
-        relancer(etat_.dossierproduit, services_.coquille);
-    }
     void progression(long long recus, long long total) override
     {
         dernierrecus = recus;
         derniertotal = total;
+        if (surprogression)
+            surprogression(recus, total);
     }
     void finprogression() override { ++finsprogression; }
 
-    // "Annuler", as the window handles its click.
-    void annuler()
-    {
-        etat_.fente.fermerfichier();
-        etat_.abandon = true;
-        services_.transfert.annuler();
-        services_.boucle.ceder();
-        services_.dialogues.bip();
-        decharger();
-    }
-
     QStringList liste;
     QStringList legendes;
-    int coupures = 0;
-    int dechargements = 0;
-    int choix = 0;
     long long dernierrecus = -2;
     long long derniertotal = -2;
     int finsprogression = 0;
+    std::function<void(long long recus, long long total)> surprogression;
+};
 
-private:
-    Etat& etat_;
-    Services& services_;
+// The download controller, counting what the steps ask of the window.
+class FenetreTest : public ControleurFeuille {
+public:
+    using ControleurFeuille::ControleurFeuille;
+
+    void couper() override
+    {
+        ++coupures;
+        ControleurFeuille::couper();
+    }
+    void decharger() override
+    {
+        ++dechargements;
+        ControleurFeuille::decharger();
+    }
+    [[noreturn]] void choixannuler() override
+    {
+        ++choix;
+        ControleurFeuille::choixannuler();
+    }
+
+    int coupures = 0;
+    int dechargements = 0;
+    int choix = 0;
 };
 
 const QString marque = QStringLiteral("MAJQZ7INTERNET");
@@ -167,11 +159,9 @@ struct Banc {
     {
         etat.abandon = false;
         try {
-            if (!chargerfeuille(etat, services, fenetre))
+            if (!fenetre.charger())
                 return false;
-            cartesnet(etat, services, fenetre);
-            dresseliste(etat, services, fenetre);
-            tesparti(etat, services, fenetre);
+            fenetre.activer();
         } catch (const FinProcessus&) {
             return true;
         }
@@ -202,7 +192,9 @@ struct Banc {
         return faux.services();
     }();
     Etat etat;
-    FenetreTest fenetre{etat, services};
+    EtapesInternet etapes;
+    VueTest vue;
+    FenetreTest fenetre{etat, services, etapes, vue};
 };
 
 class Etapes : public ::testing::Test, protected Banc {
@@ -210,12 +202,12 @@ protected:
     void SetUp() override { ASSERT_TRUE(pret()) << qPrintable(serveur->erreur()); }
 };
 
-TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
+TEST_F(Etapes, LesNiveauxPlusRecentsSontTelechargesDansLOrdreEtLePlusHautEstInscrit)
 {
     liste(groupes({" 3", " 5", " 4"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(demandes(), (QStringList{"GET /f3.dat", "GET /f5.dat", "GET /f4.dat"}));
-    EXPECT_EQ(fenetre.legendes, (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3",
+    EXPECT_EQ(vue.legendes, (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3",
                                              "Transfert du fichier 3 / 3"}));
     for (int n : {3, 4, 5})
         EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON%1.DAT").arg(n))), contenu(n));
@@ -232,25 +224,24 @@ TEST_F(Etapes, NewerLevelsAreFetchedInListOrderAndTheHighestIsRecorded)
     // The load, the list and each file yield once.
     EXPECT_EQ(faux.boucle.cessions, 5);
     // The window's bar followed each of the four fetches.
-    EXPECT_EQ(fenetre.finsprogression, 4);
-    EXPECT_EQ(fenetre.dernierrecus, contenu(4).size());
-    EXPECT_EQ(fenetre.derniertotal, contenu(4).size());
-    EXPECT_FALSE(transfert.progression);
+    EXPECT_EQ(vue.finsprogression, 4);
+    EXPECT_EQ(vue.dernierrecus, contenu(4).size());
+    EXPECT_EQ(vue.derniertotal, contenu(4).size());
 }
 
-TEST_F(Etapes, OnlyTheNewerGroupsAreFetched)
+TEST_F(Etapes, SeulsLesGroupesPlusRecentsSontTelecharges)
 {
     liste(groupes({" 1", " 4"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(demandes(), QStringList{"GET /f4.dat"});
-    EXPECT_EQ(fenetre.legendes, QStringList{"Transfert du fichier 1 / 1"});
+    EXPECT_EQ(vue.legendes, QStringList{"Transfert du fichier 1 / 1"});
     EXPECT_EQ(niveaulu(), QStringLiteral(" 4"));
     EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LECON1.DAT"))));
     EXPECT_EQ(lignes(faux.dialogues.boites),
               lignes({information("Actualisation terminée.", "Vous disposez maintenant de la version 4")}));
 }
 
-TEST_F(Etapes, AnUpToDateProductIsLeftAlone)
+TEST_F(Etapes, UnProduitAJourNEstPasTouche)
 {
     liste(groupes({" 1", " 2"}));
     const QByteArray avant = tempo();
@@ -266,7 +257,7 @@ TEST_F(Etapes, AnUpToDateProductIsLeftAlone)
 }
 
 // The dial-up question comes once, from the run, before the product starts.
-TEST_F(Etapes, AnOpenDialUpConnectionIsOfferedToBeClosed)
+TEST_F(Etapes, LaFermetureDUneConnexionOuverteEstProposee)
 {
     liste(groupes({" 5"}));
     faux.numerotation.connectee = true;
@@ -277,7 +268,7 @@ TEST_F(Etapes, AnOpenDialUpConnectionIsOfferedToBeClosed)
     EXPECT_EQ(faux.numerotation.raccrochages, 1);
 }
 
-TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
+TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
 {
     struct Cas {
         std::vector<std::pair<QString, int>> niveaux; // entry, file fetched
@@ -321,7 +312,7 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
         QStringList legendes;
         for (qsizetype i = 1; i <= c.demandes.size(); ++i)
             legendes << QStringLiteral("Transfert du fichier %1 / %2").arg(i).arg(c.demandes.size());
-        EXPECT_EQ(b.fenetre.legendes, legendes);
+        EXPECT_EQ(b.vue.legendes, legendes);
         if (c.enregistre.isEmpty()) {
             EXPECT_EQ(b.tempo(), avant);
             EXPECT_EQ(b.faux.dialogues.boites.back().titre, QStringLiteral("Pas d'actualisation"));
@@ -333,7 +324,7 @@ TEST(EtapesNiveaux, LevelEntriesAreReadByTheLeadingNumberRule)
     }
 }
 
-TEST_F(Etapes, EntriesAreTrimmedAndNamesAreWindowsNames)
+TEST_F(Etapes, LesEntreesSontRogneesEtLesNomsSontDesNomsWindows)
 {
     ASSERT_TRUE(QDir().mkpath(chemin(QStringLiteral("donnees"))));
     ecrirefichier(chemin(QStringLiteral("donnees/sons.dat")), "anciens sons");
@@ -348,7 +339,7 @@ TEST_F(Etapes, EntriesAreTrimmedAndNamesAreWindowsNames)
     EXPECT_EQ(niveaulu(), QStringLiteral(" 4"));
 }
 
-TEST_F(Etapes, ATargetIsReplacedWholeAndAnEmptyBodyGivesAnEmptyFile)
+TEST_F(Etapes, UneCibleEstRemplaceeEntiereEtUnCorpsVideDonneUnFichierVide)
 {
     ecrirefichier(chemin(QStringLiteral("LECON3.DAT")), QByteArray(5000, 'x'));
     ecrirefichier(chemin(QStringLiteral("VIDE.DAT")), "ancien contenu");
@@ -360,7 +351,7 @@ TEST_F(Etapes, ATargetIsReplacedWholeAndAnEmptyBodyGivesAnEmptyFile)
     EXPECT_EQ(QFileInfo(chemin(QStringLiteral("VIDE.DAT"))).size(), 0);
 }
 
-TEST_F(Etapes, AFailureOnTheSecondOfThreeKeepsTheFirstAndTheOldLevel)
+TEST_F(Etapes, UnEchecSurLeDeuxiemeDeTroisGardeLePremierEtLAncienNiveau)
 {
     ecrirefichier(chemin(QStringLiteral("LECON4.DAT")), "ancienne lecon 4");
     liste({" 3", url(QStringLiteral("/f3.dat")), "LECON3.DAT", " 4", url(QStringLiteral("/absent.dat")), "LECON4.DAT",
@@ -385,7 +376,7 @@ TEST_F(Etapes, AFailureOnTheSecondOfThreeKeepsTheFirstAndTheOldLevel)
 // A name that cannot be written (a missing folder, a folder in the way, a
 // name that leaves the product folder or names none) is a writing failure:
 // nothing is written anywhere and the level stays.
-TEST(EtapesEcriture, TargetsThatCannotBeWrittenAreWritingFailures)
+TEST(EtapesEcriture, LesCiblesImpossiblesAEcrireSontDesEchecsDEcriture)
 {
     const QStringList noms{
         "MANQUE\\A.DAT", "DOSSIER", "LECON1.DAT\\A.DAT", "..\\dehors.dat", "DOSSIER\\..\\..\\dehors.dat",
@@ -414,26 +405,26 @@ TEST(EtapesEcriture, TargetsThatCannotBeWrittenAreWritingFailures)
 
 // The fetch comes first: when it fails, the failure is told as a fetch
 // failure even if the file could not have been written either.
-TEST_F(Etapes, AFailedFetchIsToldBeforeAnUnwritableName)
+TEST_F(Etapes, UnTelechargementRateEstSignaleAvantUnNomImpossibleAEcrire)
 {
     liste({" 3", url(QStringLiteral("/absent.dat")), "MANQUE\\A.DAT"});
     EXPECT_FALSE(activer());
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({telechargementimpossible}));
 }
 
-TEST_F(Etapes, TheListReplacesAnOldOneWhole)
+TEST_F(Etapes, LaListeRemplaceLAncienneEntiere)
 {
     ecrirefichier(chemin(QStringLiteral("LISTE.MAJ")), QByteArray(100000, 'x'));
     liste(groupes({" 3"}));
-    ASSERT_TRUE(chargerfeuille(etat, services, fenetre));
+    ASSERT_TRUE(fenetre.charger());
     cartesnet(etat, services, fenetre);
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LISTE.MAJ"))), lirefichier(web + QStringLiteral("/LISTE.MAJ")));
     EXPECT_FALSE(etat.abandon);
     EXPECT_TRUE(faux.dialogues.boites.empty());
-    EXPECT_EQ(fenetre.finsprogression, 1);
+    EXPECT_EQ(vue.finsprogression, 1);
 }
 
-TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
+TEST(EtapesListe, UneListeImpossibleATelechargerOuAEcrireEstSignalee)
 {
     const Boite telechargement = erreur("Ouverture impossible", "Téléchargement impossible");
     const Boite ecriture = erreur("Ouverture impossible", "Ecriture sur dique impossible");
@@ -465,12 +456,12 @@ TEST(EtapesListe, AListThatCannotBeFetchedOrWrittenIsReported)
         EXPECT_TRUE(b.etat.abandon);
         EXPECT_EQ(b.fenetre.dechargements, 1);
         EXPECT_FALSE(b.etat.fente.ouverte());
-        EXPECT_TRUE(b.fenetre.liste.isEmpty());
+        EXPECT_TRUE(b.vue.liste.isEmpty());
         EXPECT_EQ(contenudossier(b.produit), avant);
     }
 }
 
-TEST(EtapesListe, TheListMarkerIsComparedExactly)
+TEST(EtapesListe, LaMarqueDeLaListeEstCompareeExactement)
 {
     const std::vector<QByteArray> corps{
         fichierenregistrements({"MAJQZ7INTERNET ", " 3", "adresse", "LECON3.DAT"}),
@@ -495,48 +486,48 @@ TEST(EtapesListe, TheListMarkerIsComparedExactly)
     }
 }
 
-TEST_F(Etapes, AMissingListFileIsRejected)
+TEST_F(Etapes, UnFichierListeAbsentEstRefuse)
 {
-    etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
+    ASSERT_TRUE(fenetre.charger());
     dresseliste(etat, services, fenetre);
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({pasdeliste}));
     EXPECT_EQ(fenetre.dechargements, 1);
     EXPECT_FALSE(QFileInfo::exists(etat.fichierliste));
 }
 
-TEST_F(Etapes, TheListEndsAtTheFirstBlankEntryAndKeepsEntriesAsStored)
+TEST_F(Etapes, LaListeFinitALaPremiereEntreeBlancheEtGardeLesEntreesTellesQuelles)
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
-    fenetre.liste = QStringList{"ancienne entrée"};
+    vue.liste = QStringList{"ancienne entrée"};
     ecrirefichier(etat.fichierliste, fichierenregistrements({marque, "  3  ", "adresse", "NOM", "   ", " 4", "a", "B"}));
     dresseliste(etat, services, fenetre);
-    EXPECT_EQ(fenetre.liste, (QStringList{"  3  ", "adresse", "NOM"}));
+    EXPECT_EQ(vue.liste, (QStringList{"  3  ", "adresse", "NOM"}));
     EXPECT_TRUE(faux.dialogues.boites.empty());
     EXPECT_FALSE(etat.fente.ouverte());
 
     // Four records: the end of the file ends the list.
     ecrirefichier(etat.fichierliste, fichierenregistrements({marque, " 3", "adresse", "NOM"}));
     dresseliste(etat, services, fenetre);
-    EXPECT_EQ(fenetre.liste, (QStringList{" 3", "adresse", "NOM"}));
+    EXPECT_EQ(vue.liste, (QStringList{" 3", "adresse", "NOM"}));
     EXPECT_FALSE(etat.abandon);
 }
 
 // Seven entries: all seven are listed; the last group has a level but no
 // address and no name, so its fetch fails after the first two groups.
-TEST_F(Etapes, ALastGroupWithoutAddressFailsItsFetch)
+TEST_F(Etapes, UnDernierGroupeSansAdresseEchoueASonTelechargement)
 {
     liste(groupes({" 3", " 4"}) + QStringList{" 9"});
     const QByteArray avant = tempo();
     EXPECT_FALSE(activer());
-    EXPECT_EQ(fenetre.liste.size(), 7);
+    EXPECT_EQ(vue.liste.size(), 7);
     EXPECT_EQ(demandes(), (QStringList{"GET /f3.dat", "GET /f4.dat"}));
-    EXPECT_EQ(fenetre.legendes.back(), QStringLiteral("Transfert du fichier 3 / 3"));
+    EXPECT_EQ(vue.legendes.back(), QStringLiteral("Transfert du fichier 3 / 3"));
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({telechargementimpossible}));
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), contenu(4));
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(Etapes, AListPastTheRecordLimitIsRejected)
+TEST_F(Etapes, UneListeAuDelaDeLaLimiteDesEnregistrementsEstRefusee)
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
     QStringList enregs{marque};
@@ -545,10 +536,10 @@ TEST_F(Etapes, AListPastTheRecordLimitIsRejected)
     ecrirefichier(etat.fichierliste, fichierenregistrements(enregs));
     dresseliste(etat, services, fenetre);
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({pasdeliste}));
-    EXPECT_EQ(fenetre.liste.size(), 32766);
+    EXPECT_EQ(vue.liste.size(), 32766);
 }
 
-TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
+TEST_F(Etapes, UneListeVideEstSignaleeEtLaFenetreResteOuverte)
 {
     liste({});
     const QByteArray avant = tempo();
@@ -559,14 +550,14 @@ TEST_F(Etapes, AnEmptyListIsReportedAndTheWindowStaysOpen)
     EXPECT_EQ(tempo(), avant);
 }
 
-TEST_F(Etapes, NothingRunsAfterAnEarlierFailure)
+TEST_F(Etapes, RienNeSeFaitApresUnEchecPrecedent)
 {
     etat.abandon = true;
-    fenetre.liste = groupes({" 3"});
+    vue.liste = groupes({" 3"});
     dresseliste(etat, services, fenetre);
     tesparti(etat, services, fenetre);
     EXPECT_TRUE(faux.dialogues.boites.empty());
-    EXPECT_EQ(fenetre.liste.size(), 3);
+    EXPECT_EQ(vue.liste.size(), 3);
     EXPECT_EQ(serveur->journal(), QStringList());
     EXPECT_EQ(fenetre.dechargements, 0);
 }
@@ -574,13 +565,13 @@ TEST_F(Etapes, NothingRunsAfterAnEarlierFailure)
 // "Annuler" clicked while the second file arrives: the transfer is aborted,
 // the window closes once, no message follows, no level is recorded, and the
 // chooser can start a new attempt.
-TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
+TEST_F(Etapes, AnnulerPendantUnTelechargementArreteSansMessage)
 {
     liste({" 3", url(QStringLiteral("/f3.dat")), "LECON3.DAT", " 4", url(QStringLiteral("/bloque/5000")), "LECON4.DAT",
            " 5", url(QStringLiteral("/f5.dat")), "LECON5.DAT"});
     ecrirefichier(chemin(QStringLiteral("LECON4.DAT")), "ancienne lecon 4");
     bool clique = false;
-    transfert.progression = [&](long long recus, long long) {
+    vue.surprogression = [&](long long recus, long long) {
         if (recus >= 5000 && !clique) {
             clique = true;
             QTimer::singleShot(0, [&] { fenetre.annuler(); });
@@ -595,7 +586,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
     EXPECT_EQ(faux.dialogues.bips, 1);
     EXPECT_EQ(fenetre.dechargements, 1);
     // The closed window is left alone: its bar saw the list and one file.
-    EXPECT_EQ(fenetre.finsprogression, 2);
+    EXPECT_EQ(vue.finsprogression, 2);
     EXPECT_TRUE(etat.abandon);
     EXPECT_EQ(tempo(), avant);
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), contenu(3));
@@ -603,7 +594,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
     EXPECT_EQ(contenudossier(produit), (QStringList{"LECON3.DAT", "LECON4.DAT", "PARANET.LST", "TEMPO.QZS"}));
 
     // A new choice of the chooser: the update now runs to its end.
-    transfert.progression = nullptr;
+    vue.surprogression = nullptr;
     liste(groupes({" 3", " 4", " 5"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(lignes(faux.dialogues.boites), lignes({termine5}));
@@ -613,7 +604,7 @@ TEST_F(Etapes, ACancelDuringAFetchStopsTheRunQuietly)
 
 // "Annuler" handled at the yield after a file has arrived, before it is
 // put in place: that file is not written and the run stops there.
-TEST_F(Etapes, ACancelAfterAFetchStopsBeforeTheFileIsWritten)
+TEST_F(Etapes, AnnulerApresUnTelechargementArreteAvantLEcritureDuFichier)
 {
     liste(groupes({" 3", " 4"}));
     faux.boucle.declencheur = 3; // load, list, then the first file
@@ -627,7 +618,7 @@ TEST_F(Etapes, ACancelAfterAFetchStopsBeforeTheFileIsWritten)
     EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
 }
 
-TEST_F(Etapes, ACancelDuringTheListFetchClosesTheWindowOnce)
+TEST_F(Etapes, AnnulerPendantLeTelechargementDeLaListeFermeLaFenetreUneFois)
 {
     ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
                   fichierenregistrements({"", "", "", "", "", "", url(QStringLiteral("/muet"))}));

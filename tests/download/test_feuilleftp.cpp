@@ -3,11 +3,11 @@
 // closings, the dial-up question and the status line.
 
 #include "dossiers.h"
-#include "etapes_factices.h"
+#include "etapesfactices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "fenetres.h"
-#include "texteetat.h"
+#include "download/feuilleftp.h"
+#include "platform/fenetres.h"
+#include "download/texteetat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,11 +35,10 @@ const Boite fermerconnexion{Icone::Question, QStringLiteral("Navigation terminé
 // A transfer that waits, with the event loop running, until it is cancelled.
 class TransfertEnAttente : public Transfert {
 public:
-    void ouvrirurl(const QString& adresse, Puits&) override
+    void ouvrirurl(const QString& adresse, Puits&, SuiviTransfert& suivi) override
     {
         adresses.append(adresse);
-        if (etatchange)
-            etatchange(1);
+        suivi.etatchange(EtatTransfert::Recherche);
         boucle_.exec();
         throw Echec("transfert annulé");
     }
@@ -60,6 +59,16 @@ public:
     void ecrire(const char*, std::size_t) override {}
 };
 
+// A fetch's observer that tells the window, as the real steps' does.
+class SuiviFenetre : public SuiviTransfert {
+public:
+    explicit SuiviFenetre(HoteEtapes& fenetre) : fenetre_(fenetre) {}
+    void etatchange(EtatTransfert etat) override { fenetre_.etattransfert(etat); }
+
+private:
+    HoteEtapes& fenetre_;
+};
+
 // Counts the times a widget was shown.
 class Apparitions : public QObject {
 public:
@@ -77,7 +86,7 @@ class FeuilleFTP : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        etapesfactices().reinitialiser();
+        etapes.reinitialiser();
         etat.dossierproduit = dossier.path();
         QStringList paranet(6, QStringLiteral("x"));
         paranet.append(QStringLiteral(" http://127.0.0.1:9/LISTE.MAJ "));
@@ -87,7 +96,7 @@ protected:
         ecrirefichier(chemin("TEMPO.QZS"), fichierenregistrements(tempo));
         ecrirefichier(chemin("LISTE.MAJ"), "ancienne liste");
     }
-    void TearDown() override { etapesfactices().reinitialiser(); }
+    void TearDown() override { etapes.reinitialiser(); }
 
     QString chemin(const QString& nom) const { return QDir(dossier.path()).filePath(nom); }
     template <class T>
@@ -105,7 +114,8 @@ protected:
     Etat etat;
     Faux faux;
     Services services = faux.services();
-    feuilleFTP fenetre{etat, services};
+    EtapesFactices etapes;
+    feuilleFTP fenetre{etat, services, etapes};
 };
 
 struct Placement {
@@ -133,29 +143,34 @@ TEST(TexteEtat, ChaqueEtatASonTexte)
         {12, u"Transfert terminé"},
     };
     for (const auto& [etat, texte] : cas) {
-        ASSERT_TRUE(texteetat(etat).has_value()) << etat;
-        EXPECT_EQ(*texteetat(etat), QString::fromUtf16(texte)) << etat;
+        ASSERT_TRUE(texteetat(static_cast<EtatTransfert>(etat)).has_value()) << etat;
+        EXPECT_EQ(*texteetat(static_cast<EtatTransfert>(etat)), QString::fromUtf16(texte)) << etat;
     }
     for (int autre : {-1, 13, -32768, 32767})
-        EXPECT_FALSE(texteetat(autre).has_value()) << autre;
+        EXPECT_FALSE(texteetat(static_cast<EtatTransfert>(autre)).has_value()) << autre;
+    // The names of the states are their numbers.
+    EXPECT_EQ(static_cast<int>(EtatTransfert::Recherche), 1);
+    EXPECT_EQ(static_cast<int>(EtatTransfert::Reception), 8);
+    EXPECT_EQ(static_cast<int>(EtatTransfert::Termine), 12);
 }
 
 TEST_F(FeuilleFTP, LaLigneDEtatSuitLesEtatsDuTransfert)
 {
     fenetre.Label1(QStringLiteral("Transfert du fichier 1 / 2"));
+    const auto etatnumero = [&](int numero) { fenetre.Inet1_StateChanged(static_cast<EtatTransfert>(numero)); };
     for (int etat = 0; etat <= 12; ++etat) {
-        fenetre.Inet1_StateChanged(etat);
-        EXPECT_EQ(labet(), *texteetat(etat)) << etat;
+        etatnumero(etat);
+        EXPECT_EQ(labet(), *texteetat(static_cast<EtatTransfert>(etat))) << etat;
     }
-    fenetre.Inet1_StateChanged(11);
-    fenetre.Inet1_StateChanged(-1);
+    etatnumero(11);
+    etatnumero(-1);
     EXPECT_EQ(labet(), QStringLiteral("Erreur de transmission"));
-    fenetre.Inet1_StateChanged(13);
+    etatnumero(13);
     EXPECT_EQ(labet(), QStringLiteral("Erreur de transmission"));
-    fenetre.Inet1_StateChanged(10);
-    fenetre.Inet1_StateChanged(12);
+    etatnumero(10);
+    etatnumero(12);
     EXPECT_EQ(labet(), QStringLiteral("Transfert terminé"));
-    fenetre.Inet1_StateChanged(0);
+    etatnumero(0);
     EXPECT_EQ(labet(), QString());
     // The file counter never follows the states; nothing else happened.
     EXPECT_EQ(controle<QLabel>("Label1")->text(), QStringLiteral("Transfert du fichier 1 / 2"));
@@ -257,8 +272,8 @@ TEST_F(FeuilleFTP, LectureImpossibleSignaleeUneFoisEtFenetreJamaisMontree)
     EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
     EXPECT_EQ(apparitions.nombre, 0);
     EXPECT_FALSE(fenetre.isVisible());
-    EXPECT_FALSE(fenetre.charge());
-    EXPECT_TRUE(etapesfactices().appels.isEmpty());
+    EXPECT_FALSE(fenetre.controleur().charge());
+    EXPECT_TRUE(etapes.appels.isEmpty());
     EXPECT_FALSE(etat.fente.ouverte());
     EXPECT_EQ(etat.fichierliste, chemin("LISTE.MAJ"));
     EXPECT_EQ(etat.fichiertempo, chemin("TEMPO.QZS"));
@@ -283,18 +298,18 @@ TEST_F(FeuilleFTP, ChargementPuisLesTroisEtapesDansLOrdre)
     QString labetpendantcartesnet;
     bool visiblependantcartesnet = false;
     int cessionsavantetapes = -1;
-    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat&, Services&, HoteEtapes&) {
         labetpendantcartesnet = labet();
         visiblependantcartesnet = fenetre.isVisible();
         cessionsavantetapes = faux.boucle.cessions;
     };
-    etapesfactices().dresseliste = [&](Etat&, Services&, HoteEtapes& f) {
+    etapes.corpsdresseliste = [&](Etat&, Services&, HoteEtapes& f) {
         f.viderList1();
         for (const char* e : {" 6", "http://127.0.0.1:9/A.DAT", "A.DAT"})
             f.ajouterList1(QString::fromLatin1(e));
     };
     QStringList listevue;
-    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) {
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) {
         listevue = f.List1();
         f.Label1(QStringLiteral("Transfert du fichier 1 / 1"));
         f.decharger(); // as a step does after a failure
@@ -302,7 +317,7 @@ TEST_F(FeuilleFTP, ChargementPuisLesTroisEtapesDansLOrdre)
 
     fenetre.montrer();
 
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
     EXPECT_EQ(labetpendantcartesnet, QStringLiteral("Téléchargement du fichier"));
     EXPECT_TRUE(visiblependantcartesnet);
     EXPECT_EQ(cessionsavantetapes, 1); // the load's yield, between the two readings
@@ -321,20 +336,20 @@ TEST_F(FeuilleFTP, LesEtapesSuiventMemeApresUnEchecEtLaFenetreSeFermeUneFois)
     faux.numerotation.connectee = true;
     faux.dialogues.reponses = {false, false, false};
     int dechargees = 0;
-    etapesfactices().cartesnet = [&](Etat& e, Services& s, HoteEtapes& f) {
+    etapes.corpscartesnet = [&](Etat& e, Services& s, HoteEtapes& f) {
         s.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"), QStringLiteral("Téléchargement impossible"));
         e.abandon = true;
         f.decharger();
         ++dechargees;
     };
-    etapesfactices().dresseliste = [&](Etat& e, Services&, HoteEtapes& f) {
+    etapes.corpsdresseliste = [&](Etat& e, Services&, HoteEtapes& f) {
         EXPECT_TRUE(e.abandon);
         f.decharger(); // a second unload changes nothing
     };
 
     fenetre.montrer();
 
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
     EXPECT_EQ(dechargees, 1);
     EXPECT_EQ(questions(), 1);
     EXPECT_FALSE(fenetre.isVisible());
@@ -345,13 +360,13 @@ TEST_F(FeuilleFTP, AnnulerPendantUnTransfert)
     TransfertEnAttente transfert;
     faux.transfert = &transfert;
     Services avecattente = faux.services();
-    feuilleFTP f(etat, avecattente);
+    feuilleFTP f(etat, avecattente, etapes);
     faux.numerotation.connectee = true;
     faux.dialogues.reponses = {true};
     Apparitions apparitions(&f);
 
     bool revenu = false;
-    etapesfactices().cartesnet = [&](Etat& e, Services& s, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat& e, Services& s, HoteEtapes&) {
         // The fetch of the list, holding the list file open meanwhile.
         e.fente.ouvrirenreg(e.fichierliste);
         QTimer::singleShot(0, &f, [&] {
@@ -359,7 +374,8 @@ TEST_F(FeuilleFTP, AnnulerPendantUnTransfert)
             QTest::mouseClick(f.findChild<QPushButton*>("Command2"), Qt::LeftButton);
         });
         PuitsNul puits;
-        EXPECT_THROW(s.transfert.ouvrirurl(e.adresseliste, puits), Echec);
+        SuiviFenetre suivi(f.controleur());
+        EXPECT_THROW(s.transfert.ouvrirurl(e.adresseliste, puits, suivi), Echec);
         revenu = true;
         EXPECT_FALSE(e.fente.ouverte()); // the cancel closed the slot
         EXPECT_TRUE(e.abandon);
@@ -378,16 +394,17 @@ TEST_F(FeuilleFTP, AnnulerPendantUnTransfert)
     EXPECT_TRUE(etat.abandon);
     EXPECT_FALSE(f.isVisible());
     EXPECT_EQ(apparitions.nombre, 1);
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
     // The transfer's states no longer reach the unloaded window.
-    EXPECT_FALSE(transfert.etatchange);
+    f.controleur().etattransfert(EtatTransfert::Connexion);
+    EXPECT_EQ(f.findChild<QLabel*>("Labet")->text(), QStringLiteral("Recherche de l'hôte"));
 }
 
 TEST_F(FeuilleFTP, AnnulerSansFichierNiTransfertBipeEtFerme)
 {
     faux.boucle.declencheur = 2; // the first yield inside a step
     faux.boucle.action = [&] { QTest::mouseClick(controle<QPushButton>("Command2"), Qt::LeftButton); };
-    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    etapes.corpscartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
 
     fenetre.montrer();
 
@@ -403,7 +420,7 @@ TEST_F(FeuilleFTP, EchapEstAnnuler)
 {
     faux.boucle.declencheur = 2;
     faux.boucle.action = [&] { QTest::keyClick(&fenetre, Qt::Key_Escape); };
-    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    etapes.corpscartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
     fenetre.montrer();
     EXPECT_EQ(faux.dialogues.bips, 1);
     EXPECT_TRUE(etat.abandon);
@@ -420,7 +437,7 @@ TEST_F(FeuilleFTP, EntreeSurAnnulerQuiALeFocusEstAnnuler)
         annuler->setFocus();
         QTest::keyClick(annuler, Qt::Key_Return);
     };
-    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    etapes.corpscartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
     fenetre.montrer();
     EXPECT_EQ(faux.dialogues.bips, 1);
     EXPECT_TRUE(etat.abandon);
@@ -433,9 +450,9 @@ TEST_F(FeuilleFTP, FermerParLaBarreDeTitrePendantUneEtape)
     faux.boucle.declencheur = 2;
     faux.boucle.action = [&] { fenetre.close(); };
     bool encorecharge = true;
-    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat&, Services& s, HoteEtapes&) {
         s.boucle.ceder();
-        encorecharge = fenetre.charge();
+        encorecharge = fenetre.controleur().charge();
     };
 
     fenetre.montrer();
@@ -447,12 +464,12 @@ TEST_F(FeuilleFTP, FermerParLaBarreDeTitrePendantUneEtape)
     EXPECT_EQ(questions(), 1);
     EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
     EXPECT_FALSE(fenetre.isVisible());
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
 }
 
 TEST_F(FeuilleFTP, ChaqueAffichageRechargeLaFenetre)
 {
-    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) {
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) {
         f.ajouterList1(QStringLiteral("entrée"));
         f.Label1(QStringLiteral("Transfert du fichier 1 / 1"));
         f.decharger();
@@ -463,15 +480,15 @@ TEST_F(FeuilleFTP, ChaqueAffichageRechargeLaFenetre)
     QString labetauchargement;
     QStringList listeauchargement{"?"};
     QString label1auchargement{"?"};
-    etapesfactices().reinitialiser();
-    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes& f) {
+    etapes.reinitialiser();
+    etapes.corpscartesnet = [&](Etat&, Services&, HoteEtapes& f) {
         listeauchargement = f.List1();
         label1auchargement = controle<QLabel>("Label1")->text();
     };
-    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
     ecrirefichier(chemin("LISTE.MAJ"), "encore");
     fenetre.montrer();
-    EXPECT_EQ(etapesfactices().appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
     EXPECT_TRUE(listeauchargement.isEmpty());
     EXPECT_EQ(label1auchargement, QString());
     EXPECT_FALSE(QFileInfo::exists(chemin("LISTE.MAJ")));
@@ -480,22 +497,18 @@ TEST_F(FeuilleFTP, ChaqueAffichageRechargeLaFenetre)
 TEST_F(FeuilleFTP, LesEtatsDuTransfertArriventPendantLesEtapes)
 {
     std::vector<QString> vus;
-    etapesfactices().cartesnet = [&](Etat&, Services& s, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat&, Services&, HoteEtapes& f) {
         for (int e : {1, 4, 99, 12}) {
-            s.transfert.etatchange(e);
+            f.etattransfert(static_cast<EtatTransfert>(e));
             vus.push_back(labet());
         }
     };
-    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
-    bool avant = false;
-    faux.transfertabsent.etatchange = [&](int) { avant = true; };
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
     fenetre.montrer();
     EXPECT_EQ(vus, (std::vector<QString>{QStringLiteral("Recherche de l'hôte"), QStringLiteral("Connexion établie"),
                                          QStringLiteral("Connexion établie"), QStringLiteral("Transfert terminé")}));
-    EXPECT_FALSE(avant);
-    // Unloaded, the window gives the transfer's states back.
-    faux.transfertabsent.etatchange(3);
-    EXPECT_TRUE(avant);
+    // Unloaded, the window no longer follows the transfer's states.
+    fenetre.controleur().etattransfert(EtatTransfert::Connexion);
     EXPECT_EQ(labet(), QStringLiteral("Transfert terminé"));
 }
 
@@ -517,8 +530,8 @@ TEST_F(FeuilleFTP, QuestionDeLaConnexion)
         f.numerotation.connectee = c.connectee;
         f.dialogues.reponses = c.reponses;
         Services s = f.services();
-        feuilleFTP w(etat, s);
-        w.couper();
+        feuilleFTP w(etat, s, etapes);
+        w.controleur().couper();
         EXPECT_EQ(static_cast<int>(f.dialogues.boites.size()), c.questions);
         for (const Boite& b : f.dialogues.boites)
             EXPECT_EQ(b, fermerconnexion);
@@ -529,7 +542,7 @@ TEST_F(FeuilleFTP, QuestionDeLaConnexion)
 TEST_F(FeuilleFTP, ChoixAnnulerRelanceLeProduit)
 {
     etat.abandon = true;
-    EXPECT_THROW(fenetre.choixannuler(), FinProcessus);
+    EXPECT_THROW(fenetre.controleur().choixannuler(), FinProcessus);
     EXPECT_FALSE(etat.abandon);
     EXPECT_EQ(faux.coquille.demarres, QStringList{chemin("VELORINE.EXE")});
     EXPECT_EQ(faux.coquille.terminaisons, 1);
@@ -538,7 +551,7 @@ TEST_F(FeuilleFTP, ChoixAnnulerRelanceLeProduit)
 TEST_F(FeuilleFTP, DossierQuiFinitDejaParUnSeparateur)
 {
     etat.dossierproduit = dossier.path() + u'/';
-    etapesfactices().tesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) { f.decharger(); };
     fenetre.montrer();
     EXPECT_EQ(etat.fichierliste, dossier.path() + QStringLiteral("/LISTE.MAJ"));
     EXPECT_EQ(etat.fichiertempo, dossier.path() + QStringLiteral("/TEMPO.QZS"));

@@ -3,7 +3,7 @@
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
-#include "transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>
@@ -53,19 +54,13 @@ protected:
         ASSERT_TRUE(dossier.isValid());
         contenu = QByteArray("Lecon 3, mise a jour\n").repeated(1000);
         ecrirefichier(dossier.filePath(QStringLiteral("a.bin")), contenu);
-        transfert.etatchange = [this](int e) { etats.push_back(e); };
-        transfert.progression = [this](long long r, long long t) {
-            recus = r;
-            total = t;
-            ++progressions;
-        };
     }
 
     // The fetch, with the reason of its failure ("" for success).
     QString fetch(const QString& adresse, Puits& puits)
     {
         try {
-            transfert.ouvrirurl(adresse, puits);
+            transfert.ouvrirurl(adresse, puits, suivi);
             return QString();
         } catch (const EchecPuits& e) {
             return QStringLiteral("puits: ") + QString::fromUtf8(e.what());
@@ -81,11 +76,28 @@ protected:
     long long recus = -2;
     long long total = -2;
     int progressions = 0;
+    // Called on each progress too, when set.
+    std::function<void(long long recus, long long total)> surprogression;
+
+    // Records what the engine tells of each fetch.
+    struct Suivi : SuiviTransfert {
+        Moteur& m;
+        explicit Suivi(Moteur& moteur) : m(moteur) {}
+        void etatchange(EtatTransfert e) override { m.etats.push_back(static_cast<int>(e)); }
+        void progression(long long r, long long t) override
+        {
+            m.recus = r;
+            m.total = t;
+            ++m.progressions;
+            if (m.surprogression)
+                m.surprogression(r, t);
+        }
+    } suivi{*this};
 };
 
 const std::vector<int> etatscomplets{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12};
 
-TEST_F(Moteur, HttpDeliversTheBodyAndEveryStateInOrder)
+TEST_F(Moteur, HttpLivreLeCorpsEtChaqueEtatDansLOrdre)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
@@ -98,7 +110,7 @@ TEST_F(Moteur, HttpDeliversTheBodyAndEveryStateInOrder)
     EXPECT_EQ(total, contenu.size());
 }
 
-TEST_F(Moteur, ALargeBodyArrivesInPiecesWithItsProgress)
+TEST_F(Moteur, UnGrandCorpsArriveParMorceauxAvecSaProgression)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -111,7 +123,7 @@ TEST_F(Moteur, ALargeBodyArrivesInPiecesWithItsProgress)
     EXPECT_EQ(total, taille);
 }
 
-TEST_F(Moteur, ABodyOfUnknownSizeReportsAnUnknownTotal)
+TEST_F(Moteur, UnCorpsDeTailleInconnueDonneUnTotalInconnu)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -123,7 +135,7 @@ TEST_F(Moteur, ABodyOfUnknownSizeReportsAnUnknownTotal)
     EXPECT_EQ(etats.back(), 12);
 }
 
-TEST_F(Moteur, SpacesInAnAddressAreEscaped)
+TEST_F(Moteur, LesEspacesDUneAdresseSontEchappes)
 {
     ecrirefichier(dossier.filePath(QStringLiteral("le fichier.bin")), "avec espace");
     ServeurHttp serveur(dossier.path());
@@ -134,7 +146,7 @@ TEST_F(Moteur, SpacesInAnAddressAreEscaped)
     EXPECT_EQ(serveur.journal(), QStringList{"GET /le%20fichier.bin"});
 }
 
-TEST_F(Moteur, RedirectsAreFollowed)
+TEST_F(Moteur, LesRedirectionsSontSuivies)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -145,7 +157,7 @@ TEST_F(Moteur, RedirectsAreFollowed)
     EXPECT_EQ(etats, etatscomplets);
 }
 
-TEST_F(Moteur, FtpAndFileAddressesAreFetched)
+TEST_F(Moteur, LesAdressesFtpEtFileSontTelechargees)
 {
     ServeurFtp ftp(dossier.path());
     ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
@@ -166,7 +178,7 @@ TEST_F(Moteur, FtpAndFileAddressesAreFetched)
 
 // Every failure ends in state 11 and an exception; an error page never
 // reaches the sink.
-TEST_F(Moteur, FailuresEndInStateElevenAndAnException)
+TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -206,7 +218,7 @@ TEST_F(Moteur, FailuresEndInStateElevenAndAnException)
     }
 }
 
-TEST_F(Moteur, HttpsWithASelfSignedCertificateIsRefused)
+TEST_F(Moteur, HttpsAvecUnCertificatAutosigneEstRefuse)
 {
     const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
     if (openssl.isEmpty())
@@ -229,7 +241,7 @@ TEST_F(Moteur, HttpsWithASelfSignedCertificateIsRefused)
     EXPECT_EQ(etats.back(), 11);
 }
 
-TEST_F(Moteur, ASinkThatFailsStopsTheTransferAsASinkFailure)
+TEST_F(Moteur, UnPuitsQuiEchoueArreteLeTransfertEnEchecDuPuits)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -246,12 +258,12 @@ TEST_F(Moteur, ASinkThatFailsStopsTheTransferAsASinkFailure)
 // "Annuler" is clicked while the body arrives: the click is an event handled
 // during the fetch, the fetch ends at once and the server sees the
 // connection closed.
-TEST_F(Moteur, ACancelFromTheEventLoopAbortsTheTransfer)
+TEST_F(Moteur, AnnulerDepuisLaBoucleInterromptLeTransfert)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
     bool clique = false;
-    transfert.progression = [&](long long r, long long) {
+    surprogression = [&](long long r, long long) {
         if (r > 0 && !clique) {
             clique = true;
             QTimer::singleShot(0, [&] { transfert.annuler(); });
@@ -273,7 +285,7 @@ TEST_F(Moteur, ACancelFromTheEventLoopAbortsTheTransfer)
     EXPECT_EQ(etats, etatscomplets);
 }
 
-TEST_F(Moteur, ACancelWithNoFetchRunningDoesNothing)
+TEST_F(Moteur, AnnulerSansTransfertEnCoursNeFaitRien)
 {
     transfert.annuler();
     ServeurHttp serveur(dossier.path());
@@ -282,13 +294,13 @@ TEST_F(Moteur, ACancelWithNoFetchRunningDoesNothing)
     EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin")), puits), QString());
 }
 
-TEST_F(Moteur, AFetchStartedDuringAnotherIsRefused)
+TEST_F(Moteur, UnTransfertLancePendantUnAutreEstRefuse)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
     QString interne = QStringLiteral("pas lancé");
     bool lance = false;
-    transfert.progression = [&](long long, long long) {
+    surprogression = [&](long long, long long) {
         if (!lance) {
             lance = true;
             QTimer::singleShot(0, [&] {
@@ -305,7 +317,7 @@ TEST_F(Moteur, AFetchStartedDuringAnotherIsRefused)
 
 // The time-out counts time without progress: a server that stops sending
 // fails the fetch, and so does one that never answers.
-TEST_F(Moteur, AStalledTransferFailsAfterTheNoProgressTimeOut)
+TEST_F(Moteur, UnTransfertBloqueEchoueApresLeDelaiSansProgres)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
@@ -333,7 +345,7 @@ protected:
 };
 
 // The proxy of http_proxy is used, with the scheme it asks for.
-TEST_F(Mandataire, TheProxyOfTheEnvironmentIsUsedWithItsCredentials)
+TEST_F(Mandataire, LeMandataireDeLEnvironnementEstUtiliseAvecSesIdentifiants)
 {
     ServeurHttp mandataire(dossier.path(), {"--proxy-auth", "eleve:secret"});
     ASSERT_TRUE(mandataire.pret());
@@ -345,7 +357,7 @@ TEST_F(Mandataire, TheProxyOfTheEnvironmentIsUsedWithItsCredentials)
               (QStringList{"PROXY407 http://velorine.invalid/a.bin", "PROXY http://velorine.invalid/a.bin"}));
 }
 
-TEST_F(Mandataire, NoProxyBypassesTheProxy)
+TEST_F(Mandataire, NoProxyContourneLeMandataire)
 {
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());

@@ -2,7 +2,7 @@
 // (python3-dbusmock's networkmanager template) on a private bus that each test
 // starts and stops.
 
-#include "dialup.h"
+#include "platform/numerotationsysteme.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #include "dossiers.h"
-#include "echec.h"
-#include "fichieratomique.h"
+#include "base/echec.h"
+#include "records/fichieratomique.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "cp1252.h"
+#include "records/cp1252.h"
 #include "dossiers.h"
-#include "echec.h"
-#include "fichierenreg.h"
+#include "base/echec.h"
+#include "records/fichierenreg.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -97,7 +97,6 @@ TEST_F(FichierEnreg, SlotDejaOuvertNumerosHorsLimitesEtSlotFerme)
     EXPECT_THROW(fente.lireenreg(1), Echec);
     fente.ouvrirenreg(chemin("a"));
     EXPECT_THROW(fente.ouvrirenreg(chemin("b")), Echec);
-    EXPECT_THROW(fente.ecrireoctets(chemin("b"), "x"), Echec);
     EXPECT_THROW(fente.lireenreg(0), Echec);
     EXPECT_THROW(fente.lireenreg(32768), Echec);
     EXPECT_THROW(fente.ecrireenreg(0, "x"), Echec);
@@ -149,20 +148,6 @@ TEST_F(FichierEnreg, LectureSeuleQuandLEcritureEstRefusee)
         GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(WEXITSTATUS(statut), 0);
     EXPECT_EQ(lirefichier(chemin("ro")), fichierenregistrements({"lu"}));
-}
-
-TEST_F(FichierEnreg, EcrireOctetsNeTronquePas)
-{
-    ecrirefichier(chemin("b"), "0123456789");
-    fente.ecrireoctets(chemin("b"), "abc");
-    EXPECT_FALSE(fente.ouverte());
-    EXPECT_EQ(lirefichier(chemin("b")), QByteArray("abc3456789"));
-    fente.ecrireoctets(chemin("b"), QByteArray());
-    EXPECT_EQ(lirefichier(chemin("b")), QByteArray("abc3456789"));
-    fente.ecrireoctets(chemin("neuf"), QByteArray());
-    EXPECT_TRUE(QFileInfo::exists(chemin("neuf")));
-    EXPECT_EQ(QFileInfo(chemin("neuf")).size(), 0);
-    EXPECT_THROW(fente.ecrireoctets(chemin("manque/x"), "x"), Echec);
 }
 
 TEST_F(FichierEnreg, EffacerFichier)

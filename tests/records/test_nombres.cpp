@@ -1,6 +1,6 @@
-#include "echec.h"
-#include "nombres.h"
-#include "texte.h"
+#include "base/echec.h"
+#include "records/nombres.h"
+#include "base/texte.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +57,31 @@ TEST(LireNombre, UneValeurTropGrandePourUnDoubleEstUnEchec)
 {
     EXPECT_THROW(lirenombre(QStringLiteral("1E400")), Echec);
     EXPECT_THROW(lirenombre(QStringLiteral("&H1FFFFFFFF")), Echec);
+    EXPECT_THROW(lirenombre(QStringLiteral("1") + QString(400, u'0')), Echec);
+    EXPECT_THROW(lirenombre(QStringLiteral("-1") + QString(400, u'0')), Echec);
+    EXPECT_THROW(lirenombre(QStringLiteral("0.") + QString(20, u'0') + QStringLiteral("1E400")), Echec);
+}
+
+// A number too small for a double reads as 0, however it is written: with
+// zeros after the point, with a negative exponent, or with a positive
+// exponent too small to make up for the zeros.
+TEST(LireNombre, UneValeurTropPetitePourUnDoubleVautZero)
+{
+    const QString zeros(400, u'0');
+    const QString cas[] = {
+        QStringLiteral("0.") + zeros + QStringLiteral("1"),
+        QStringLiteral("-0.") + zeros + QStringLiteral("1"),
+        QStringLiteral(".") + zeros + QStringLiteral("1"),
+        QStringLiteral("0.") + zeros + QStringLiteral("1E5"),
+        QStringLiteral("000.") + zeros + QStringLiteral("25D+3"),
+        QStringLiteral("1E-400"),
+        QStringLiteral("1") + zeros + QStringLiteral("E-800"),
+    };
+    for (const QString& texte : cas)
+        EXPECT_DOUBLE_EQ(lirenombre(texte), 0) << texte.left(12).toStdString() << "... (" << texte.size() << ")";
+    // Within the range of a double, the same writings keep their value.
+    EXPECT_DOUBLE_EQ(lirenombre(QStringLiteral("0.") + zeros + QStringLiteral("1E700")), 1e299);
+    EXPECT_DOUBLE_EQ(lirenombre(QStringLiteral("1") + zeros + QStringLiteral("E-700")), 1e-300);
 }
 
 TEST(Entier16, ArrondiAuPairEtLimites)

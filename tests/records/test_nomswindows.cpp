@@ -1,6 +1,6 @@
 #include "dossiers.h"
-#include "echec.h"
-#include "nomswindows.h"
+#include "base/echec.h"
+#include "records/nomswindows.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #pragma once
 // Fakes of the platform services for tests. They record what happened.
 
-#include "coquille.h"
-#include "boucle.h"
-#include "dialogues.h"
-#include "numerotation.h"
-#include "services.h"
-#include "transfert.h"
+#include "platform/coquille.h"
+#include "platform/boucle.h"
+#include "platform/dialogues.h"
+#include "platform/numerotation.h"
+#include "platform/services.h"
+#include "platform/transfert.h"
 #include "impression.h"
 
 #include <QString>
@@ -102,7 +102,7 @@ public:
 
 class TransfertAbsent : public Transfert {
 public:
-    void ouvrirurl(const QString& adresse, Puits&) override
+    void ouvrirurl(const QString& adresse, Puits&, SuiviTransfert&) override
     {
         adresses.append(adresse);
         throw Echec("pas de réseau dans ce test");

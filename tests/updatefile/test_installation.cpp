@@ -1,6 +1,6 @@
 #include "dossiers.h"
 #include "faux.h"
-#include "installation.h"
+#include "updatefile/installation.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -172,7 +172,8 @@ TEST_F(Installation, NomsHostilesRefusesSansRienEcrireAuDehors)
     ecrirefichier(cle() + "/x", "piège");
     ecrirefichier(maj(), QByteArray());
     const QStringList avant = contenudossier(racine.path());
-    for (const QString& nom : {"..\\x", "..\\..\\x", "DONNEES\\..\\..\\x", "/etc/x", "\\x", "C:\\x"}) {
+    for (const char* const texte : {"..\\x", "..\\..\\x", "DONNEES\\..\\..\\x", "/etc/x", "\\x", "C:\\x"}) {
+        const QString nom = QString::fromUtf8(texte);
         SCOPED_TRACE(nom.toStdString());
         faux = {};
         ecrirefichier(maj(), fichierenregistrements({"MAJQZ", nom, "FINI"}));

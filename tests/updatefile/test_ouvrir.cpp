@@ -2,10 +2,10 @@
 // files, the path in ficharge, and the installation it starts.
 
 #include "dossiers.h"
-#include "etat.h"
+#include "records/etat.h"
 #include "faux.h"
-#include "fenetres.h"
-#include "ouvrir.h"
+#include "platform/fenetres.h"
+#include "updatefile/ouvrir.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -537,8 +537,8 @@ TEST(Lecteurs, LeLecteurDUnDossierEstLaRacineLaPlusLongue)
         {"/media/eleve/CLE", 2}, {"/media/eleve/CLE/MAJ", 2}, {"/media/eleve/CLEF", 0},
     };
     for (const auto& c : cas)
-        EXPECT_EQ(lecteurde(lecteurs, c.dossier), c.lecteur) << c.dossier;
-    EXPECT_EQ(lecteurde({{"/media/x", "X"}}, "/tmp"), -1);
+        EXPECT_EQ(indexlecteur(lecteurs, c.dossier), c.lecteur) << c.dossier;
+    EXPECT_EQ(indexlecteur({{"/media/x", "X"}}, "/tmp"), -1);
 }
 
 TEST(Lecteurs, LaMachineOffreLaRacineEtLeDossierPersonnel)

@@ -1,7 +1,7 @@
-#include "donneesproduit.h"
+#include "records/donneesproduit.h"
 
-#include "echec.h"
-#include "nombres.h"
+#include "base/echec.h"
+#include "records/nombres.h"
 
 namespace velorine::donnees {
 

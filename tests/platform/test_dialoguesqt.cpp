@@ -1,7 +1,7 @@
 // The real message boxes, answered by a timer from inside their modal loop.
 
-#include "dialogues_qt.h"
-#include "fenetres.h"
+#include "platform/dialoguesqt.h"
+#include "platform/fenetres.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ligne_commande.h"
+#include "app/lignecommande.h"
 
 namespace velorine {
 

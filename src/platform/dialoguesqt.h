@@ -2,7 +2,7 @@
 // The message boxes of the windowed updater: modal QMessageBox windows over
 // the active window, with French button texts, and the system beep.
 
-#include "dialogues.h"
+#include "platform/dialogues.h"
 
 namespace velorine {
 

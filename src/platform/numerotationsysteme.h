@@ -1,9 +1,9 @@
 #pragma once
 // The system's dial-up service behind Numerotation: NetworkManager over the
 // system D-Bus on Linux, the remote-access service on Windows. CMake builds
-// the one file of the platform (dialup_linux.cpp or dialup_windows.cpp).
+// the one file of the platform (numerotationlinux.cpp or numerotationwindows.cpp).
 
-#include "numerotation.h"
+#include "platform/numerotation.h"
 
 #include <memory>
 

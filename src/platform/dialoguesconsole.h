@@ -2,7 +2,7 @@
 // Message boxes for unattended runs: each becomes one line "TITLE: TEXT" on
 // standard error, and the question is answered "Non".
 
-#include "dialogues.h"
+#include "platform/dialogues.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "dialogues_console.h"
+#include "platform/dialoguesconsole.h"
 
 namespace velorine {
 

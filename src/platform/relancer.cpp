@@ -1,7 +1,7 @@
-#include "relancer.h"
+#include "platform/relancer.h"
 
-#include "echec.h"
-#include "nomswindows.h"
+#include "base/echec.h"
+#include "records/nomswindows.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "transfert_curl.h"
+#include "platform/transfertcurl.h"
 
 #include <QCoreApplication>
 #include <chrono>
@@ -24,21 +24,8 @@ constexpr auto intervalleprogression = std::chrono::milliseconds(100);
 constexpr long tampon = 512 * 1024;
 constexpr long redirectionsmax = 10;
 
-// The connection states, as the status line numbers them.
-enum : int {
-    recherche = 1,      // looking up the host
-    hotetrouve = 2,     // host address found
-    connexion = 3,      // connecting
-    connecte = 4,       // connected
-    demande = 5,        // sending the request
-    demandeenvoyee = 6, // request sent
-    reponse = 7,        // receiving the response
-    reception = 8,      // receiving the data
-    deconnexion = 9,    // disconnecting
-    deconnecte = 10,    // disconnected
-    erreur = 11,        // communication error
-    termine = 12,       // response complete
-};
+// The connection states, by their names.
+using enum EtatTransfert;
 
 void initialiser()
 {
@@ -58,7 +45,7 @@ struct LibererMulti {
 // One fetch. The libcurl callbacks only record what happened here; the
 // fetch loop delivers it.
 struct TransfertCurl::Session {
-    explicit Session(Puits& p) : puits(p) {}
+    Session(Puits& p, SuiviTransfert& t) : puits(p), suivi(t) {}
     ~Session()
     {
         if (multi && easy)
@@ -66,13 +53,14 @@ struct TransfertCurl::Session {
     }
 
     Puits& puits;
+    SuiviTransfert& suivi;
     std::unique_ptr<CURL, LibererEasy> easy;
     std::unique_ptr<CURLM, LibererMulti> multi; // declared last: cleaned first
     char erreurcurl[CURL_ERROR_SIZE] = {};
 
-    std::vector<int> etatsenattente;
-    int plushaut = 0;    // highest state recorded
-    int dernieretat = 0; // highest state delivered
+    std::vector<EtatTransfert> etatsenattente;
+    EtatTransfert plushaut = Aucun;    // highest state recorded
+    EtatTransfert dernieretat = Aucun; // highest state delivered
     bool prealablevu = false;
     bool entetevue = false;
     bool corpsvu = false;
@@ -90,7 +78,10 @@ struct TransfertCurl::Session {
     bool puitsenechec = false;
     std::string raisonpuits;
 
-    void signaler(int etat)
+    bool fini = false;
+    CURLcode resultat = CURLE_OK;
+
+    void signaler(EtatTransfert etat)
     {
         etatsenattente.push_back(etat);
         if (etat > plushaut)
@@ -98,29 +89,57 @@ struct TransfertCurl::Session {
         dernieractivite = horloge::now();
     }
 
+    // Delivers the states reached and the progress, in order, on this
+    // thread. Only states beyond the last one delivered are shown: the data
+    // connection of ftp and the hops of a redirect look the host up again.
+    void livrer(bool final)
+    {
+        for (const EtatTransfert etat : etatsenattente) {
+            if (annule)
+                break;
+            if (etat <= dernieretat)
+                continue;
+            dernieretat = etat;
+            suivi.etatchange(etat);
+        }
+        etatsenattente.clear();
+
+        curl_off_t annonce = -1;
+        if (curl_easy_getinfo(easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &annonce) == CURLE_OK)
+            total = annonce;
+        const auto maintenant = horloge::now();
+        if (!annule && corpsvu && (recus != recuslivres || total != totallivre)
+            && (final || maintenant - derniereprogression >= intervalleprogression)) {
+            recuslivres = recus;
+            totallivre = total;
+            derniereprogression = maintenant;
+            suivi.progression(recus, total);
+        }
+    }
+
     // libcurl callbacks: they never throw and never run code of the caller,
     // apart from the sink.
     static int debutrecherche(void*, void*, void* s)
     {
-        static_cast<Session*>(s)->signaler(recherche);
+        static_cast<Session*>(s)->signaler(Recherche);
         return 0;
     }
     static curl_socket_t ouvrirsocket(void* s, curlsocktype, curl_sockaddr* adresse)
     {
-        static_cast<Session*>(s)->signaler(hotetrouve);
+        static_cast<Session*>(s)->signaler(HoteTrouve);
         return ::socket(adresse->family, adresse->socktype | SOCK_CLOEXEC, adresse->protocol);
     }
     static int optionssocket(void* s, curl_socket_t, curlsocktype)
     {
-        static_cast<Session*>(s)->signaler(connexion);
+        static_cast<Session*>(s)->signaler(Connexion);
         return CURL_SOCKOPT_OK;
     }
     static int prealable(void* s, char*, char*, int, int)
     {
         auto* session = static_cast<Session*>(s);
         session->prealablevu = true;
-        session->signaler(connecte);
-        session->signaler(demande);
+        session->signaler(Connecte);
+        session->signaler(Demande);
         return CURL_PREREQFUNC_OK;
     }
     static size_t entete(char*, size_t taille, size_t nombre, void* s)
@@ -131,8 +150,8 @@ struct TransfertCurl::Session {
         // come here too: they are not the response yet.
         if (session->prealablevu && !session->entetevue) {
             session->entetevue = true;
-            session->signaler(demandeenvoyee);
-            session->signaler(reponse);
+            session->signaler(DemandeEnvoyee);
+            session->signaler(Reponse);
         }
         return taille * nombre;
     }
@@ -144,7 +163,7 @@ struct TransfertCurl::Session {
             return CURL_WRITEFUNC_ERROR;
         if (!session->corpsvu) {
             session->corpsvu = true;
-            session->signaler(reception);
+            session->signaler(Reception);
         }
         try {
             session->puits.ecrire(octets, n);
@@ -189,18 +208,27 @@ void TransfertCurl::annuler()
         encours_->annule = true;
 }
 
-void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
+void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi)
 {
     if (encours_)
         throw Echec("un transfert est déjà en cours");
 
-    Session s(puits);
+    Session s(puits, suivi);
     encours_ = &s;
     struct Fin {
         Session*& encours;
         ~Fin() { encours = nullptr; }
     } fin{encours_};
 
+    configurer(s, adresse);
+    pomper(s);
+    terminer(s);
+}
+
+// The easy handle of the fetch, its options and callbacks, in a multi handle
+// of its own.
+void TransfertCurl::configurer(Session& s, const QString& adresse) const
+{
     s.easy.reset(curl_easy_init());
     s.multi.reset(curl_multi_init());
     if (!s.easy || !s.multi)
@@ -242,41 +270,15 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
 
     if (curl_multi_add_handle(s.multi.get(), e) != CURLM_OK)
         throw Echec("libcurl indisponible");
+}
 
+// Turns the transfer until it ends, is cancelled or goes too long without
+// progress, handling the pending events between two turns.
+void TransfertCurl::pomper(Session& s) const
+{
+    CURL* e = s.easy.get();
     const auto delai = std::chrono::seconds(delai_);
-
-    // Delivers the states reached and the progress, in order, on this
-    // thread. Only states beyond the last one delivered are shown: the data
-    // connection of ftp and the hops of a redirect look the host up again.
-    const auto livrer = [&](bool final) {
-        for (const int etat : s.etatsenattente) {
-            if (s.annule)
-                break;
-            if (etat <= s.dernieretat)
-                continue;
-            s.dernieretat = etat;
-            if (etatchange)
-                etatchange(etat);
-        }
-        s.etatsenattente.clear();
-
-        curl_off_t total = -1;
-        if (curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total) == CURLE_OK)
-            s.total = total;
-        const auto maintenant = horloge::now();
-        if (!s.annule && progression && s.corpsvu
-            && (s.recus != s.recuslivres || s.total != s.totallivre)
-            && (final || maintenant - s.derniereprogression >= intervalleprogression)) {
-            s.recuslivres = s.recus;
-            s.totallivre = s.total;
-            s.derniereprogression = maintenant;
-            progression(s.recus, s.total);
-        }
-    };
-
-    CURLcode resultat = CURLE_OK;
-    bool fini = false;
-    while (!fini) {
+    while (!s.fini) {
         int actifs = 0;
         if (curl_multi_perform(s.multi.get(), &actifs) != CURLM_OK)
             throw Echec("libcurl: échec du transfert");
@@ -284,22 +286,22 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
         // The request is on its way once libcurl has timed the start of the
         // transfer.
         curl_off_t pretransfert = 0;
-        if (s.plushaut >= connecte && s.plushaut < demandeenvoyee
+        if (s.plushaut >= Connecte && s.plushaut < DemandeEnvoyee
             && curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfert) == CURLE_OK
             && pretransfert > 0)
-            s.signaler(demandeenvoyee);
+            s.signaler(DemandeEnvoyee);
 
         int restants = 0;
         while (CURLMsg* message = curl_multi_info_read(s.multi.get(), &restants)) {
             if (message->msg == CURLMSG_DONE) {
-                resultat = message->data.result;
-                fini = true;
+                s.resultat = message->data.result;
+                s.fini = true;
             }
         }
-        if (fini)
+        if (s.fini)
             break;
 
-        livrer(false);
+        s.livrer(false);
         if (s.annule)
             break;
         if (horloge::now() - s.dernieractivite >= delai) {
@@ -315,11 +317,18 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
         if (s.annule)
             break;
     }
+}
 
+// The outcome: the closing states of a complete fetch, or the error state
+// and the reason of a failed one.
+void TransfertCurl::terminer(Session& s) const
+{
+    CURL* e = s.easy.get();
+    CURLcode resultat = s.resultat;
     if (s.annule)
         throw Echec("annulé");
 
-    if (fini && resultat == CURLE_OK && !s.puitsenechec) {
+    if (s.fini && resultat == CURLE_OK && !s.puitsenechec) {
         long code = 0;
         const char* protocole = nullptr;
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
@@ -328,14 +337,14 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
         if (http && code >= 400) {
             resultat = CURLE_HTTP_RETURNED_ERROR;
         } else {
-            livrer(true);
-            s.signaler(deconnexion);
-            livrer(true);
+            s.livrer(true);
+            s.signaler(Deconnexion);
+            s.livrer(true);
             curl_multi_remove_handle(s.multi.get(), e);
             s.multi.reset(); // closes the connections
-            s.signaler(deconnecte);
-            s.signaler(termine);
-            livrer(true);
+            s.signaler(Deconnecte);
+            s.signaler(Termine);
+            s.livrer(true);
             return;
         }
     }
@@ -346,12 +355,12 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits)
     // The sink failed, not the transfer: the status line keeps the last
     // state the transfer really reached.
     if (s.puitsenechec) {
-        livrer(true);
+        s.livrer(true);
         throw EchecPuits(s.raisonpuits);
     }
     s.etatsenattente.clear();
-    s.signaler(erreur);
-    livrer(true);
+    s.signaler(Erreur);
+    s.livrer(true);
     if (s.delaidepasse)
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
     std::string raison = curl_easy_strerror(resultat);

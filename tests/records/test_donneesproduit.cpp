@@ -1,9 +1,9 @@
 // The product's two data files: the level in record 24 of TEMPO.QZS, the
 // update-list address in record 7 of PARANET.LST.
 
-#include "donneesproduit.h"
+#include "records/donneesproduit.h"
 #include "dossiers.h"
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,20 +1,20 @@
 // Pictures of the chooser and of the download window, for checking them by
 // eye against their designs:
 //
-//   captures_fenetres DOSSIER
+//   capturesfenetres DOSSIER
 //
 // writes into DOSSIER typemaj.png (the chooser, its first entry under the
 // pointer), feuilleFTP.png (the download window as its steps begin) and
 // feuilleFTP-transfert.png (during a transfer: state and file counter). Meant
 // to run on a real X display, for example under
-//   xvfb-run -a -s "-screen 0 1024x768x24" captures_fenetres DOSSIER
+//   xvfb-run -a -s "-screen 0 1024x768x24" capturesfenetres DOSSIER
 // The three steps are stand-ins: nothing is fetched.
 
 #include "dossiers.h"
-#include "etapes_factices.h"
+#include "etapesfactices.h"
 #include "faux.h"
-#include "feuilleftp.h"
-#include "typemaj.h"
+#include "download/feuilleftp.h"
+#include "chooser/typemaj.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "utilisation : captures_fenetres DOSSIER\n");
+        std::fprintf(stderr, "utilisation : capturesfenetres DOSSIER\n");
         return 2;
     }
     const QDir sortie(QString::fromLocal8Bit(argv[1]));
@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     Faux faux;
     Services services = faux.services();
 
-    typemaj choix(etat, services);
+    EtapesFactices etapes;
+    typemaj choix(etat, services, etapes);
     choix.show();
     QCoreApplication::processEvents();
     // The pointer over the first entry. On a real display the pointer's move
@@ -77,12 +78,12 @@ int main(int argc, char** argv)
     QApplication::sendEvent(entree, &mouvement);
     bool ok = enregistrer(&choix, sortie.filePath("typemaj.png"));
 
-    etapesfactices().cartesnet = [&](Etat&, Services&, HoteEtapes&) {
+    etapes.corpscartesnet = [&](Etat&, Services&, HoteEtapes&) {
         ok = enregistrer(choix.feuille(), sortie.filePath("feuilleFTP.png")) && ok;
     };
-    etapesfactices().tesparti = [&](Etat&, Services& s, HoteEtapes& f) {
+    etapes.corpstesparti = [&](Etat&, Services&, HoteEtapes& f) {
         f.Label1(QStringLiteral("Transfert du fichier 2 / 3"));
-        s.transfert.etatchange(8);
+        f.etattransfert(EtatTransfert::Reception);
         f.progression(2'400'000, 4'000'000);
         ok = enregistrer(choix.feuille(), sortie.filePath("feuilleFTP-transfert.png")) && ok;
         f.decharger();

@@ -1,4 +1,4 @@
-#include "coquille.h"
+#include "platform/coquille.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -70,7 +70,7 @@ void CoquillePosix::terminer()
 
 } // namespace velorine
 
-#include "dialogues_console.h"
+#include "platform/dialoguesconsole.h"
 
 namespace velorine {
 

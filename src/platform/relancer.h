@@ -2,7 +2,7 @@
 // Hands control back to the product: starts VELORINE.EXE from the product
 // folder and ends the updater at once. Never returns.
 
-#include "coquille.h"
+#include "platform/coquille.h"
 
 #include <QString>
 

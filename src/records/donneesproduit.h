@@ -9,7 +9,7 @@
 // Each operation opens the file in the single slot, reads or writes one
 // record and closes the slot again.
 
-#include "fichierenreg.h"
+#include "records/fichierenreg.h"
 
 #include <QString>
 #include <cstdint>

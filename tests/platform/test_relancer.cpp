@@ -1,7 +1,7 @@
-#include "coquille.h"
+#include "platform/coquille.h"
 #include "dossiers.h"
 #include "faux.h"
-#include "relancer.h"
+#include "platform/relancer.h"
 
 #include <QTemporaryDir>
 #include <QThread>

@@ -6,7 +6,8 @@
 // milliseconds for network activity, then handles the pending events, so
 // that clicks, repaints and close requests are served mid-transfer. The
 // state changes and the progress are delivered on the calling (user
-// interface) thread, never from inside a libcurl callback.
+// interface) thread to the fetch's observer, never from inside a libcurl
+// callback.
 //
 // Addresses: http, https, ftp and file. Certificates are verified against the
 // system's store; redirects are followed (at most 10, never to a local file);
@@ -19,7 +20,7 @@
 // many seconds, no byte has arrived and no new state was reached. A slow but
 // moving transfer never fails for its length.
 
-#include "transfert.h"
+#include "platform/transfert.h"
 
 namespace velorine {
 
@@ -37,7 +38,7 @@ public:
 
     // Throws Echec("annulé") after annuler(), Echec when a fetch is already
     // in progress (a fetch started from an event handled during another).
-    void ouvrirurl(const QString& adresse, Puits& puits) override;
+    void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) override;
 
     // Safe from any event handler run during ouvrirurl(): the transfer is
     // stopped at the next turn, its connection closed, and no further state
@@ -46,6 +47,12 @@ public:
 
 private:
     struct Session;
+    // One fetch in three parts: the handle and its options, the turns of the
+    // transfer, the outcome.
+    void configurer(Session& s, const QString& adresse) const;
+    void pomper(Session& s) const;
+    void terminer(Session& s) const;
+
     int delai_;
     Session* encours_ = nullptr;
 };

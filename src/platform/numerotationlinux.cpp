@@ -1,6 +1,6 @@
-#include "dialup.h"
+#include "platform/numerotationsysteme.h"
 
-#include "echec.h"
+#include "base/echec.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

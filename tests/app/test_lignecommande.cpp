@@ -1,5 +1,5 @@
 #include "faux.h"
-#include "ligne_commande.h"
+#include "app/lignecommande.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dialogues_qt.h"
+#include "platform/dialoguesqt.h"
 
 #include <QApplication>
 #include <QMessageBox>

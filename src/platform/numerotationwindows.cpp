@@ -1,4 +1,4 @@
-#include "dialup.h"
+#include "platform/numerotationsysteme.h"
 
 #include <windows.h>
 

@@ -6,7 +6,9 @@
 //
 // Ignore mode: a step wrapped in ignorer() that fails is skipped, and the
 // caller goes on with the next step. Variables the step was to set keep their
-// previous values.
+// previous values. The reason is traced in the logging category
+// "velorine.ignorer", silent unless asked for:
+//     QT_LOGGING_RULES="velorine.ignorer.debug=true" velorine-maj ...
 //
 // Failure mode: a region written as a try block whose catch is the failure
 // block.
@@ -15,6 +17,7 @@
 // (FinProcessus) does not derive from std::exception, so neither ignorer()
 // nor a failure block catching std::exception swallows it.
 
+#include <QLoggingCategory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -26,6 +29,14 @@ public:
     explicit Echec(const std::string& raison) : std::runtime_error(raison) {}
 };
 
+// Where ignorer() leaves the reason of a skipped step: debug messages,
+// disabled by default.
+inline const QLoggingCategory& journalignorer()
+{
+    static const QLoggingCategory categorie("velorine.ignorer", QtInfoMsg);
+    return categorie;
+}
+
 // Runs one step in ignore mode. Returns true when the step succeeded.
 template <class Etape>
 bool ignorer(Etape&& etape)
@@ -33,7 +44,8 @@ bool ignorer(Etape&& etape)
     try {
         std::forward<Etape>(etape)();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        qCDebug(journalignorer, "étape ignorée : %s", e.what());
         return false;
     }
 }
