@@ -3,9 +3,13 @@
 
 BUILD      ?= build
 BUILD_SAN  ?= build-sanitize
+BUILD_FUZZ ?= build-fuzz
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_SECONDS ?= 20
+FUZZ_TARGETS = enregistrements nombres liste fichiermaj nomswindows
 CMAKE_ARGS ?=
 
-.PHONY: all deps build test test-sanitize demo screenshots bench clean package
+.PHONY: all deps build test test-sanitize fuzz demo screenshots bench clean package
 
 all: build
 
@@ -31,6 +35,14 @@ test-sanitize: deps $(BUILD_SAN)/build.ninja
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure --timeout 600 -j2
 
+$(BUILD_FUZZ)/build.ninja: | deps
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELORINE_FUZZ=ON $(CMAKE_ARGS)
+
+# Each fuzz target for FUZZ_SECONDS over its corpus in tests/fuzz/corpus/.
+fuzz: deps $(BUILD_FUZZ)/build.ninja
+	cmake --build $(BUILD_FUZZ) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	scripts/fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 demo: build
 	scripts/demo $(BUILD)
 
@@ -38,7 +50,7 @@ screenshots: build
 	scripts/captures $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)
 
 bench: build
 	bench/run $(BUILD)

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -35,6 +36,10 @@ void ecrire(std::FILE* sortie, const QString& texte)
 
 int main(int argc, char* argv[])
 {
+    // A write past the file size limit (ulimit -f) fails like a full disk,
+    // with its message, instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -96,6 +96,9 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
         return verificationechec;
     }
     etat.fichierliste = temporaire.filePath(donnees::liste);
+    // Every write of the steps is bounded to the product folder: for the
+    // check, the temporary folder stands in its place from here on.
+    etat.dossierproduit = temporaire.path();
 
     // 3. Fetched and read as the automatic update does.
     cartesnet(etat, services, hote);

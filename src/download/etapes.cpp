@@ -1,14 +1,16 @@
 #include "download/etapes.h"
 
-#include "records/donneesproduit.h"
 #include "base/echec.h"
+#include "base/texte.h"
 #include "download/feuille.h"
+#include "records/donneesproduit.h"
+#include "records/espacedisque.h"
 #include "records/fichieratomique.h"
 #include "records/nombres.h"
 #include "records/nomswindows.h"
 #include "download/releve.h"
-#include "base/texte.h"
 
+#include <QFileInfo>
 #include <functional>
 #include <optional>
 
@@ -26,12 +28,22 @@ const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
 // arrive (or at valider() for an empty body). So a fetch that fails is told
 // as a fetch failure even when the target could not have been written, and a
 // target that cannot be written stops the transfer at its first bytes, as a
-// writing failure (EchecPuits).
+// writing failure (EchecPuits). The target stays in the product folder: no
+// symbolic link there leads the file elsewhere.
 class PuitsCible : public Puits {
 public:
-    explicit PuitsCible(std::function<QString()> cible) : cible_(std::move(cible)) {}
+    PuitsCible(std::function<QString()> cible, const QString& racine) : cible_(std::move(cible)), racine_(racine)
+    {
+    }
 
-    void ecrire(const char* octets, std::size_t nombre) override { fichier().ecrire(octets, nombre); }
+    // A body of unknown length, or one that lies about it, stops before it
+    // would leave the product's disk almost full.
+    void ecrire(const char* octets, std::size_t nombre) override
+    {
+        FichierAtomique& f = fichier();
+        reserverespace(QFileInfo(f.cible()).path(), nombre);
+        f.ecrire(octets, nombre);
+    }
 
     void valider() { fichier().valider(); }
 
@@ -39,11 +51,12 @@ private:
     FichierAtomique& fichier()
     {
         if (!fichier_)
-            fichier_.emplace(cible_());
+            fichier_.emplace(cible_(), racine_);
         return *fichier_;
     }
 
     std::function<QString()> cible_;
+    QString racine_;
     std::optional<FichierAtomique> fichier_;
 };
 
@@ -51,7 +64,8 @@ private:
 // and its progress bar the bytes. Throws Echec for a failed or cancelled
 // transfer, EchecPuits when the file could not take the bytes. After a
 // cancel the window is closed, and is not touched again.
-void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits)
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse,
+                 Provenance provenance, PuitsCible& puits)
 {
     struct Suivi : SuiviTransfert {
         Etat& etat;
@@ -65,7 +79,7 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
         void etatchange(EtatTransfert e) override { fenetre.etattransfert(e); }
         void progression(long long recus, long long total) override { fenetre.progression(recus, total); }
     } suivi{etat, fenetre};
-    services.transfert.ouvrirurl(adresse, puits, suivi);
+    services.transfert.ouvrirurl(adresse, provenance, puits, suivi);
 }
 
 // What a fetch's failure block is told: the fetch failed, or the file could
@@ -76,13 +90,15 @@ enum class Phase { Telechargement, Ecriture };
 // Fetches adresse into puits, yields once to the event loop, then puts the
 // file in place, keeping phase up to date. The file replaces its target
 // whole: there is no old file to delete first. Returns false, having written
-// nothing, when the user cancelled meanwhile.
-bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, PuitsCible& puits,
-              Phase& phase)
+// nothing, when the user cancelled meanwhile. Only the list address, which
+// the administrator wrote, may name a local file; an address read from a
+// downloaded list is http, https or ftp.
+bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, Provenance provenance,
+              PuitsCible& puits, Phase& phase)
 {
     phase = Phase::Telechargement;
     try {
-        telecharger(etat, services, fenetre, adresse, puits);
+        telecharger(etat, services, fenetre, adresse, provenance, puits);
     } catch (const EchecPuits&) {
         phase = Phase::Ecriture;
         throw;
@@ -123,8 +139,8 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // the list file): the step then ends without a word and writes nothing.
     Phase phase = Phase::Telechargement;
     try {
-        PuitsCible liste([&] { return etat.fichierliste; });
-        if (!recevoir(etat, services, fenetre, etat.adresseliste, liste, phase))
+        PuitsCible liste([&] { return etat.fichierliste; }, etat.dossierproduit);
+        if (!recevoir(etat, services, fenetre, etat.adresseliste, Provenance::Reglages, liste, phase))
             return;
     } catch (const std::exception&) {
         if (etat.abandon)
@@ -224,10 +240,10 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             modeechec = true;
             const QString adresse = rogner(entree(liste, k + 1));
             const QString nom = rogner(entree(liste, k + 2));
-            PuitsCible fichier([&] { return cheminproduit(produit, nom); });
+            PuitsCible fichier([&] { return cheminproduit(produit, nom); }, produit);
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (!recevoir(etat, services, fenetre, adresse, fichier, phase))
+            if (!recevoir(etat, services, fenetre, adresse, Provenance::Liste, fichier, phase))
                 return;
         }
         donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);

@@ -8,6 +8,9 @@
 
 namespace velorine {
 
+// The text with each control character (C0, DEL and C1) written as \xHH.
+QString echappercontroles(const QString& texte);
+
 class DialoguesConsole : public Dialogues {
 public:
     explicit DialoguesConsole(std::FILE* sortie = stderr) : sortie_(sortie) {}

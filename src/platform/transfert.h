@@ -60,16 +60,23 @@ public:
     }
 };
 
+// Where an address comes from. Only the product's own settings, which the
+// administrator wrote, may name a local file (a file: address); an address
+// read from a downloaded list is http, https or ftp, whatever it says.
+enum class Provenance { Reglages, Liste };
+
 class Transfert {
 public:
     virtual ~Transfert() = default;
 
     // Fetches adresse into puits and returns when the whole body has arrived;
     // suivi is told of its states and progress meanwhile. Throws Echec when
-    // the transfer cannot be carried out, was cancelled, or delivered an
-    // error (HTTP status 400 or more, FTP error, body shorter than
-    // announced); EchecPuits when the sink failed.
-    virtual void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) = 0;
+    // the transfer cannot be carried out, was cancelled, or delivered
+    // anything but the file (an HTTP status other than 2xx, an FTP error, a
+    // body shorter or longer than announced, a local file that is not a
+    // regular file, a local file named by an address read from a list);
+    // EchecPuits when the sink failed.
+    virtual void ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi) = 0;
 
     // Cancels the request in progress; does nothing when none runs.
     virtual void annuler() = 0;

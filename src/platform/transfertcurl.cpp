@@ -1,12 +1,19 @@
 #include "platform/transfertcurl.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace velorine {
@@ -39,6 +46,89 @@ struct LibererEasy {
 struct LibererMulti {
     void operator()(CURLM* m) const { curl_multi_cleanup(m); }
 };
+struct LibererUrl {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+
+// The address as libcurl takes it. Blanks and control characters at either
+// end are dropped, as browsers drop them (a list address is kept as it was
+// typed); a blank inside stands for %20, as browsers take it.
+QByteArray adressecurl(const QString& adresse)
+{
+    qsizetype debut = 0;
+    qsizetype fin = adresse.size();
+    while (debut < fin && adresse[debut].unicode() <= u' ')
+        ++debut;
+    while (fin > debut && adresse[fin - 1].unicode() <= u' ')
+        --fin;
+    return adresse.mid(debut, fin - debut).replace(u' ', QStringLiteral("%20")).toUtf8();
+}
+
+// The scheme of an address in lower case, guessed as libcurl guesses it when
+// the address names none, and its decoded path. Both are empty when libcurl
+// cannot read the address (it then fails the fetch itself).
+struct Adresse {
+    std::string schema;
+    std::string chemin;
+};
+Adresse analyseradresse(const QByteArray& url)
+{
+    Adresse a;
+    std::unique_ptr<CURLU, LibererUrl> u(curl_url());
+    if (!u
+        || curl_url_set(u.get(), CURLUPART_URL, url.constData(), CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME)
+            != CURLUE_OK)
+        return a;
+    char* texte = nullptr;
+    if (curl_url_get(u.get(), CURLUPART_SCHEME, &texte, 0) == CURLUE_OK) {
+        a.schema = QByteArray(texte).toLower().toStdString();
+        curl_free(texte);
+    }
+    texte = nullptr;
+    if (curl_url_get(u.get(), CURLUPART_PATH, &texte, CURLU_URLDECODE) == CURLUE_OK) {
+        a.chemin = texte;
+        curl_free(texte);
+    }
+    return a;
+}
+
+// Where a redirect may lead: never from https to a scheme without
+// encryption, never to a local file.
+const char* redirectionspermises(const std::string& schema)
+{
+    return schema == "https" ? "https" : "http,https,ftp";
+}
+
+// Opens the local file of a file: address. The open never blocks (on a FIFO
+// it would wait for a writer for ever), and only a regular file is taken: a
+// device such as /dev/zero has no end. Throws Echec.
+int ouvrirlocal(const std::string& chemin)
+{
+    const int fd = ::open(chemin.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw Echec("ouverture de " + chemin + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Echec("pas un fichier ordinaire: " + chemin);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Certificates of a private authority, named the way the curl tool and
+// OpenSSL name them.
+void autorites(CURL* e)
+{
+    const char* fichier = std::getenv("CURL_CA_BUNDLE");
+    if (!fichier || !*fichier)
+        fichier = std::getenv("SSL_CERT_FILE");
+    if (fichier && *fichier)
+        curl_easy_setopt(e, CURLOPT_CAINFO, fichier);
+    const char* dossier = std::getenv("SSL_CERT_DIR");
+    if (dossier && *dossier)
+        curl_easy_setopt(e, CURLOPT_CAPATH, dossier);
+}
 
 } // namespace
 
@@ -50,6 +140,8 @@ struct TransfertCurl::Session {
     {
         if (multi && easy)
             curl_multi_remove_handle(multi.get(), easy.get());
+        if (fdlocal >= 0)
+            ::close(fdlocal);
     }
 
     Puits& puits;
@@ -80,6 +172,11 @@ struct TransfertCurl::Session {
 
     bool fini = false;
     CURLcode resultat = CURLE_OK;
+
+    int fdlocal = -1;      // the local file of a file: address
+    long long ecrits = 0;  // bytes handed to the sink
+    bool troplong = false; // more bytes than announced
+    long statutrefuse = 0; // an HTTP status whose body is not the file
 
     void signaler(EtatTransfert etat)
     {
@@ -165,6 +262,25 @@ struct TransfertCurl::Session {
             session->corpsvu = true;
             session->signaler(Reception);
         }
+        // Only the body of a 2xx answer is the file: a redirect without a
+        // destination brings an HTML page of its own.
+        long code = 0;
+        const char* protocole = nullptr;
+        if (curl_easy_getinfo(session->easy.get(), CURLINFO_RESPONSE_CODE, &code) == CURLE_OK
+            && curl_easy_getinfo(session->easy.get(), CURLINFO_SCHEME, &protocole) == CURLE_OK && protocole
+            && (protocole[0] == 'h' || protocole[0] == 'H') && (code < 200 || code > 299)) {
+            session->statutrefuse = code;
+            return CURL_WRITEFUNC_ERROR;
+        }
+        // A body longer than its announced length is not the file. (Over
+        // HTTP libcurl itself stops reading at the announced length.)
+        curl_off_t annonce = -1;
+        session->ecrits += static_cast<long long>(n);
+        if (curl_easy_getinfo(session->easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &annonce) == CURLE_OK
+            && annonce >= 0 && session->ecrits > annonce) {
+            session->troplong = true;
+            return CURL_WRITEFUNC_ERROR;
+        }
         try {
             session->puits.ecrire(octets, n);
         } catch (const std::exception& e) {
@@ -208,7 +324,7 @@ void TransfertCurl::annuler()
         encours_->annule = true;
 }
 
-void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi)
+void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi)
 {
     if (encours_)
         throw Echec("un transfert est déjà en cours");
@@ -220,28 +336,40 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfe
         ~Fin() { encours = nullptr; }
     } fin{encours_};
 
-    configurer(s, adresse);
+    configurer(s, adresse, provenance);
     pomper(s);
     terminer(s);
 }
 
 // The easy handle of the fetch, its options and callbacks, in a multi handle
 // of its own.
-void TransfertCurl::configurer(Session& s, const QString& adresse) const
+void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance provenance) const
 {
     s.easy.reset(curl_easy_init());
     s.multi.reset(curl_multi_init());
     if (!s.easy || !s.multi)
         throw Echec("libcurl indisponible");
 
-    // Spaces are not allowed in an address: they stand for %20, as browsers
-    // take them.
-    const QByteArray url = QString(adresse).replace(u' ', QStringLiteral("%20")).toUtf8();
+    QByteArray url = adressecurl(adresse);
+    const Adresse lue = analyseradresse(url);
+    // A local file is read through the descriptor opened here, so that
+    // libcurl reads the very file that was checked.
+    const bool fichierslocaux = provenance == Provenance::Reglages;
+    if (fichierslocaux && lue.schema == "file") {
+        try {
+            s.fdlocal = ouvrirlocal(lue.chemin);
+        } catch (const Echec&) {
+            s.suivi.etatchange(EtatTransfert::Erreur);
+            throw;
+        }
+        url = "file:///proc/self/fd/" + QByteArray::number(s.fdlocal);
+    }
     const auto delaims = static_cast<long>(delai_) * 1000L;
     CURL* e = s.easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.constData());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https,ftp,file");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, fichierslocaux ? "http,https,ftp,file" : "http,https,ftp");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, redirectionspermises(lue.schema));
+    autorites(e);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, redirectionsmax);
     curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
@@ -334,8 +462,11 @@ void TransfertCurl::terminer(Session& s) const
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
         curl_easy_getinfo(e, CURLINFO_SCHEME, &protocole);
         const bool http = protocole && QByteArray(protocole).toLower().startsWith("http");
-        if (http && code >= 400) {
+        // Only a 2xx status brings the file: a redirect without a
+        // destination, a 304 or an error page is not it.
+        if (http && (code < 200 || code > 299)) {
             resultat = CURLE_HTTP_RETURNED_ERROR;
+            std::snprintf(s.erreurcurl, sizeof s.erreurcurl, "statut HTTP %ld", code);
         } else {
             s.livrer(true);
             s.signaler(Deconnexion);
@@ -363,6 +494,10 @@ void TransfertCurl::terminer(Session& s) const
     s.livrer(true);
     if (s.delaidepasse)
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
+    if (s.troplong)
+        throw Echec("corps plus long qu'annoncé");
+    if (s.statutrefuse != 0)
+        throw Echec("statut HTTP " + std::to_string(s.statutrefuse));
     std::string raison = curl_easy_strerror(resultat);
     if (s.erreurcurl[0] != '\0')
         raison += std::string(": ") + s.erreurcurl;

@@ -9,12 +9,16 @@
 // interface) thread to the fetch's observer, never from inside a libcurl
 // callback.
 //
-// Addresses: http, https, ftp and file. Certificates are verified against the
-// system's store; redirects are followed (at most 10, never to a local file);
-// proxies come from http_proxy, https_proxy and no_proxy, with any
-// authentication scheme the proxy asks for. An HTTP status of 400 or more, an
-// FTP error and a body shorter than announced fail the fetch, so an error
-// page never reaches the sink.
+// Addresses: http, https and ftp, and file for an address of the product's
+// settings (a regular file only, opened without blocking). Blanks at either end of an
+// address are dropped. Certificates are verified against the system's store
+// (or the file of CURL_CA_BUNDLE or SSL_CERT_FILE, the folder of
+// SSL_CERT_DIR); redirects are followed (at most 10, never to a local file,
+// never from https to anything but https); proxies come from http_proxy,
+// https_proxy and no_proxy, with any authentication scheme the proxy asks
+// for. An HTTP status other than 2xx, an FTP error and a body shorter or
+// longer than announced fail the fetch, so an error page never reaches the
+// sink.
 //
 // The time-out is a no-progress time-out: a transfer fails when, for that
 // many seconds, no byte has arrived and no new state was reached. A slow but
@@ -38,7 +42,7 @@ public:
 
     // Throws Echec("annulé") after annuler(), Echec when a fetch is already
     // in progress (a fetch started from an event handled during another).
-    void ouvrirurl(const QString& adresse, Puits& puits, SuiviTransfert& suivi) override;
+    void ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi) override;
 
     // Safe from any event handler run during ouvrirurl(): the transfer is
     // stopped at the next turn, its connection closed, and no further state
@@ -49,7 +53,7 @@ private:
     struct Session;
     // One fetch in three parts: the handle and its options, the turns of the
     // transfer, the outcome.
-    void configurer(Session& s, const QString& adresse) const;
+    void configurer(Session& s, const QString& adresse, Provenance provenance) const;
     void pomper(Session& s) const;
     void terminer(Session& s) const;
 

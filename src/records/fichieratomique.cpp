@@ -1,14 +1,19 @@
 #include "records/fichieratomique.h"
 
 #include "base/echec.h"
+#include "records/sousdossier.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <ctime>
+#include <dirent.h>
+#include <signal.h>
 #include <vector>
 
 namespace velorine {
@@ -26,10 +31,9 @@ constexpr off_t ecritureanticipee = 8 << 20;
 // who gave this one no right to write it, is not replaced: renaming over it
 // needs only the right to write in its folder, so the file's own rights are
 // asked for here. A missing target may be created.
-void verifiercible(const QString& cible)
+void verifiercible(int dossier, const QByteArray& nom, const QString& cible)
 {
-    const QByteArray nom = QFile::encodeName(cible);
-    if (::faccessat(AT_FDCWD, nom.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 || errno == ENOENT)
+    if (::faccessat(dossier, nom.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0 || errno == ENOENT)
         return;
     throw Echec(raison("fichier protégé en écriture :", cible));
 }
@@ -41,37 +45,135 @@ mode_t permissionsnouvelles()
     return 0666 & ~masque;
 }
 
+// The name of a temporary file: hidden, with the process number, so that a
+// later run can tell the leftovers of a dead run.
+QByteArray nomtemporaire(int essai)
+{
+    return ".velorine-maj." + QByteArray::number(::getpid()) + "." + QByteArray::number(essai);
+}
+
+const QByteArray prefixetemporaire = ".velorine-maj.";
+
+// Temporary files of older versions carry six random characters instead of
+// a process number, and no lock: one untouched for so long is a leftover.
+constexpr std::time_t agetemporaireancien = 10 * 60;
+
+// Whether the temporary file nom in dossier is the leftover of a run that
+// ended without cleaning up (killed, or the machine stopped). A running
+// updater holds a lock on each of its temporary files, and its process is
+// alive; both are checked, for file systems that ignore locks.
+bool abandonne(int dossier, const QByteArray& nom)
+{
+    const QByteArray reste = nom.mid(prefixetemporaire.size());
+    const qsizetype point = reste.indexOf('.');
+    bool ancien = false;
+    if (point > 0) {
+        bool ok = false;
+        const long pid = reste.left(point).toLong(&ok);
+        if (!ok || pid <= 0 || pid == ::getpid())
+            return false;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)
+            return false;
+    } else if (reste.size() == 6) {
+        ancien = true;
+    } else {
+        return false;
+    }
+    const int fd = ::openat(dossier, nom.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool libre = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+        && (!ancien || std::time(nullptr) - st.st_mtime > agetemporaireancien);
+    ::close(fd);
+    return libre;
+}
+
+// Removes the temporary files that dead runs left in dossier.
+void nettoyer(int dossier)
+{
+    const int lecture = ::openat(dossier, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lecture < 0)
+        return;
+    DIR* d = ::fdopendir(lecture);
+    if (!d) {
+        ::close(lecture);
+        return;
+    }
+    std::vector<QByteArray> restes;
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray nom(e->d_name);
+        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom))
+            restes.push_back(nom);
+    }
+    ::closedir(d);
+    for (const QByteArray& nom : restes)
+        ::unlinkat(dossier, nom.constData(), 0);
+}
+
 } // namespace
 
-FichierAtomique::FichierAtomique(const QString& cible) : cible_(cible)
+FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : cible_(cible)
 {
-    verifiercible(cible);
+    const QFileInfo info(cible);
+    nom_ = QFile::encodeName(info.fileName());
+    if (nom_.isEmpty() || nom_ == "." || nom_ == "..") {
+        errno = EISDIR;
+        throw Echec(raison("création d'un fichier temporaire pour", cible));
+    }
+    if (racine.isEmpty()) {
+        const QByteArray dossier = QFile::encodeName(info.path());
+        dossier_ = ::open(dossier.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+        dossier_ = ouvrirsous(racine, relatifa(racine, info.path()), O_RDONLY | O_DIRECTORY);
+    }
+    if (dossier_ < 0)
+        throw Echec(raison("ouverture du dossier de", cible));
+    try {
+        verifiercible(dossier_, nom_, cible);
+        nettoyer(dossier_);
+        creertemporaire();
+    } catch (...) {
+        // No destructor runs for an object whose constructor throws.
+        abandonner();
+        ::close(dossier_);
+        dossier_ = -1;
+        throw;
+    }
+}
+
+void FichierAtomique::creertemporaire()
+{
     // An unnamed file first: it vanishes with the process, even a killed one,
     // and gets a name only at the moment it replaces the target. File systems
-    // without unnamed files get a hidden named one.
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible).path());
-    fd_ = ::open(dossier.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd_ >= 0)
-        return;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        throw Echec(raison("création d'un fichier temporaire pour", cible));
-    QByteArray modele = dossier + "/.velorine-maj.XXXXXX";
-    fd_ = ::mkostemp(modele.data(), O_CLOEXEC);
-    if (fd_ < 0)
-        throw Echec(raison("création d'un fichier temporaire pour", cible));
-    temporaire_ = modele;
+    // without unnamed files get a hidden named one. Either way the file is
+    // locked while this object lives: a run never removes a locked one.
+    fd_ = ::openat(dossier_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw Echec(raison("création d'un fichier temporaire pour", cible_));
+        for (int essai = 0; essai < 100 && fd_ < 0; ++essai) {
+            const QByteArray nom = nomtemporaire(essai);
+            fd_ = ::openat(dossier_, nom.constData(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd_ >= 0)
+                temporaire_ = nom;
+            else if (errno != EEXIST)
+                break;
+        }
+        if (fd_ < 0)
+            throw Echec(raison("création d'un fichier temporaire pour", cible_));
+    }
+    ::flock(fd_, LOCK_EX | LOCK_NB);
 }
 
 void FichierAtomique::nommer()
 {
     if (!temporaire_.isEmpty())
         return;
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible_).path());
     const QByteArray lien = "/proc/self/fd/" + QByteArray::number(fd_);
     for (int essai = 0; essai < 100; ++essai) {
-        QByteArray nom = dossier + "/.velorine-maj." + QByteArray::number(::getpid()) + "."
-            + QByteArray::number(essai);
-        if (::linkat(AT_FDCWD, lien.constData(), AT_FDCWD, nom.constData(), AT_SYMLINK_FOLLOW) == 0) {
+        const QByteArray nom = nomtemporaire(essai);
+        if (::linkat(AT_FDCWD, lien.constData(), dossier_, nom.constData(), AT_SYMLINK_FOLLOW) == 0) {
             temporaire_ = nom;
             return;
         }
@@ -84,6 +186,8 @@ void FichierAtomique::nommer()
 FichierAtomique::~FichierAtomique()
 {
     abandonner();
+    if (dossier_ >= 0)
+        ::close(dossier_);
 }
 
 void FichierAtomique::ecrire(const char* octets, std::size_t nombre)
@@ -155,38 +259,40 @@ void FichierAtomique::valider(std::optional<mode_t> permissions)
 {
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
-    verifiercible(cible_);
+    verifiercible(dossier_, nom_, cible_);
     mode_t mode = 0;
     struct stat st {};
-    const QByteArray cible = QFile::encodeName(cible_);
     if (permissions)
         mode = *permissions;
-    else if (::stat(cible.constData(), &st) == 0 && S_ISREG(st.st_mode))
+    else if (::fstatat(dossier_, nom_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
     else
         mode = permissionsnouvelles();
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
         throw Echec(raison("écriture de", cible_));
     nommer();
+    // The lock stays held through a second descriptor until the rename.
+    const int verrou = ::dup(fd_);
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {
+        const std::string pourquoi = raison("fermeture de", cible_);
+        if (verrou >= 0)
+            ::close(verrou);
         abandonner();
-        throw Echec(raison("fermeture de", cible_));
+        throw Echec(pourquoi);
     }
-    if (::rename(temporaire_.constData(), cible.constData()) != 0) {
-        const std::string pourquoi = raison("remplacement de", cible_);
+    const bool remplace = ::renameat(dossier_, temporaire_.constData(), dossier_, nom_.constData()) == 0;
+    const std::string pourquoi = remplace ? std::string() : raison("remplacement de", cible_);
+    if (verrou >= 0)
+        ::close(verrou);
+    if (!remplace) {
         abandonner();
         throw Echec(pourquoi);
     }
     temporaire_.clear();
     // Make the rename itself durable.
-    const QByteArray dossier = QFile::encodeName(QFileInfo(cible_).path());
-    const int d = ::open(dossier.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d >= 0) {
-        ::fsync(d);
-        ::close(d);
-    }
+    ::fsync(dossier_);
 }
 
 void FichierAtomique::abandonner() noexcept
@@ -196,15 +302,20 @@ void FichierAtomique::abandonner() noexcept
         fd_ = -1;
     }
     if (!temporaire_.isEmpty()) {
-        ::unlink(temporaire_.constData());
+        ::unlinkat(dossier_, temporaire_.constData(), 0);
         temporaire_.clear();
     }
 }
 
-void copierfichier(const QString& source, const QString& cible)
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource,
+                   const QString& racinecible)
 {
     const QByteArray nom = QFile::encodeName(source);
-    const int fd = nom.isEmpty() ? -1 : ::open(nom.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = -1;
+    if (racinesource.isEmpty())
+        fd = nom.isEmpty() ? -1 : ::open(nom.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    else
+        fd = ouvrirsous(racinesource, relatifa(racinesource, source), O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         throw Echec(raison("ouverture de", source));
     struct stat st {};
@@ -213,7 +324,7 @@ void copierfichier(const QString& source, const QString& cible)
         throw Echec("pas un fichier ordinaire: " + source.toStdString());
     }
     try {
-        FichierAtomique copie(cible);
+        FichierAtomique copie(cible, racinecible);
         copie.copierdepuis(fd);
         copie.valider(st.st_mode & 07777);
     } catch (...) {

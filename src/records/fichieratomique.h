@@ -3,6 +3,16 @@
 // temporary file beside the target and renames it over the target only in
 // valider(), after the data is flushed to disk. Destroyed without valider(),
 // it removes the temporary file and leaves the target as it was.
+//
+// Given the folder the target must stay in (racine), the target's folder is
+// reached from it without following any symbolic link: a link placed in the
+// product folder never leads a write elsewhere. A link in the target's own
+// place is replaced, never written through.
+//
+// A run killed before it could clean up may leave a named temporary file
+// (where the file system has no unnamed ones, or between naming the file and
+// the rename). Each FichierAtomique removes those of dead runs from its
+// folder; a running updater's files are locked and never removed.
 
 #include <QString>
 #include <cstddef>
@@ -14,9 +24,11 @@ namespace velorine {
 class FichierAtomique {
 public:
     // Creates the temporary file in the target's folder. Throws Echec when
-    // the folder is missing or not writable, or when the target exists and
-    // this user may not write it (a read-only file is never replaced).
-    explicit FichierAtomique(const QString& cible);
+    // the folder is missing or not writable, when cible lies outside racine
+    // or a part of it below racine is a symbolic link, or when the target
+    // exists and this user may not write it (a read-only file is never
+    // replaced).
+    explicit FichierAtomique(const QString& cible, const QString& racine = QString());
     ~FichierAtomique();
     FichierAtomique(const FichierAtomique&) = delete;
     FichierAtomique& operator=(const FichierAtomique&) = delete;
@@ -39,11 +51,14 @@ public:
     const QString& cible() const { return cible_; }
 
 private:
+    void creertemporaire();
     void nommer();
     void anticiper();
 
     QString cible_;
-    QByteArray temporaire_;
+    QByteArray nom_;        // the target's name in its folder
+    QByteArray temporaire_; // the temporary file's name in that folder, once it has one
+    int dossier_ = -1;      // the target's folder
     int fd_ = -1;
     off_t ecrits_ = 0;  // bytes written by ecrire()
     off_t envoyes_ = 0; // of which the disk was asked to write so many
@@ -51,7 +66,10 @@ private:
 
 // Copies source over cible through a FichierAtomique, keeping the source's
 // permission bits. Throws Echec when the source is missing or not a regular
-// file, or when the copy fails; the target is then as it was.
-void copierfichier(const QString& source, const QString& cible);
+// file, or when the copy fails; the target is then as it was. Given the
+// folders they must stay in, neither the source nor the target is reached
+// through a symbolic link: a link on the update medium is not copied.
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource = QString(),
+                   const QString& racinecible = QString());
 
 } // namespace velorine

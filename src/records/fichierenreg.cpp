@@ -20,6 +20,9 @@ std::string raison(const char* quoi, const QString& chemin)
 }
 
 // Opens without blocking on a FIFO or device, then insists on a regular file.
+// A symbolic link is never followed, nor created through: the data files
+// live in a folder others may write, and a link there could lead a write
+// to any file of the machine.
 int ouvrirregulier(const QString& chemin, int drapeaux)
 {
     const QByteArray nom = QFile::encodeName(chemin);
@@ -27,7 +30,7 @@ int ouvrirregulier(const QString& chemin, int drapeaux)
         errno = ENOENT;
         return -1;
     }
-    const int fd = ::open(nom.constData(), drapeaux | O_CLOEXEC | O_NONBLOCK, 0666);
+    const int fd = ::open(nom.constData(), drapeaux | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
     if (fd < 0)
         return -1;
     struct stat st {};

@@ -34,7 +34,8 @@ public:
     // Opens path as a record file, for reading and writing, or for reading
     // only when writing is refused. A missing file is created empty. Fails
     // when the slot is already open or the file cannot be opened or created,
-    // and for anything that is not a regular file.
+    // and for anything that is not a regular file: a symbolic link is
+    // neither followed nor created through.
     void ouvrirenreg(const QString& chemin);
 
     // The text of record n (1 to 32767). A record at or past the end of the

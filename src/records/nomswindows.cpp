@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 
 namespace velorine {
 
@@ -31,6 +32,11 @@ QString trouverentree(const QString& dossier, const QString& partie)
 
 } // namespace
 
+bool caractererefuse(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7F || QStringView(u"<>:\"|?*").contains(c);
+}
+
 QString resoudrenom(const QString& dossier, const QString& nom)
 {
     const std::string affiche = nom.toStdString();
@@ -40,6 +46,10 @@ QString resoudrenom(const QString& dossier, const QString& nom)
         throw Echec("nom refusé (chemin absolu): " + affiche);
     if (nom.size() >= 2 && nom[1] == u':' && nom[0].isLetter())
         throw Echec("nom refusé (lecteur): " + affiche);
+    // The characters Windows refuses in a name: control characters would
+    // also reach a terminal, and the others mean something to a shell.
+    if (std::any_of(nom.cbegin(), nom.cend(), caractererefuse))
+        throw Echec("nom refusé (caractère interdit): " + affiche);
 
     QStringList parties;
     QString courante;

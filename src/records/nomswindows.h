@@ -20,8 +20,12 @@ QString avecseparateur(const QString& dossier);
 // part that names an existing entry is matched without regard to case, an
 // exact match winning, so "LECON.DAT" finds an existing "lecon.dat" instead
 // of creating a twin; a part that matches nothing is kept as written.
-// Throws Echec for an absolute name, a drive letter, a NUL character, or a
-// ".." that would climb above dossier. An empty name gives dossier itself.
+// Throws Echec for an absolute name, a drive letter, a character Windows
+// refuses in a name (control characters, DEL and <>:"|?*), or a ".." that
+// would climb above dossier. An empty name gives dossier itself.
 QString resoudrenom(const QString& dossier, const QString& nom);
+
+// True for a character Windows refuses in a name.
+bool caractererefuse(QChar c);
 
 } // namespace velorine

@@ -35,8 +35,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
             courant = etat.fente.lireenreg(numero);
             if (courant == QStringLiteral("FINI"))
                 break;
-            // A name that would leave either folder fails like a missing file.
-            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant));
+            // A name that would leave either folder, or that would pass
+            // through a symbolic link in either, fails like a missing file.
+            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit);
         }
     } catch (const std::exception&) {
         services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),

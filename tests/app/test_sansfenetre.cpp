@@ -2,6 +2,7 @@
 
 #include "dossiers.h"
 #include "faux.h"
+#include "valgrind.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -25,7 +26,7 @@ Resultat lancer(const QStringList& arguments, const QStringList& avant = {})
     QStringList tout = avant;
     tout << QStringLiteral(VELORINE_EXE) << arguments;
     p.start(tout.takeFirst(), tout);
-    EXPECT_TRUE(p.waitForFinished(30000));
+    EXPECT_TRUE(p.waitForFinished(120000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
 }
@@ -144,6 +145,98 @@ TEST_F(SansFenetre, UnFichierProtegeNEstPasRemplace)
         }
         EXPECT_EQ(contenudossier(produit()), (QStringList{"A.DAT", "B.DAT", "VELORINE.EXE"}));
     }
+}
+
+// Links never carry a file from elsewhere into the product, nor a copy out
+// of it: a link on the update medium (to a file, or a folder on the way) is
+// not copied, and a folder link in the product is not written through.
+TEST_F(SansFenetre, LiensRefusesDesDeuxCotes)
+{
+    QTemporaryDir dehors;
+    ecrirefichier(dehors.filePath("shadow"), "secret");
+    const auto lier = [](const QString& vers, const QString& nom) {
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(nom).constData()), 0);
+    };
+    lier(dehors.filePath("shadow"), cle() + "/SHADOW.DAT");
+    lier(dehors.path(), cle() + "/ETC");
+    lier(dehors.path(), produit() + "/LIENDIR");
+    QDir(cle()).mkpath("LIENDIR");
+    ecrirefichier(cle() + "/LIENDIR/A.DAT", "neuf");
+    const struct {
+        const char* nom;
+        QString fichier;
+    } cas[] = {
+        {"SHADOW.DAT", cle() + "/SHADOW.DAT"},
+        {"ETC\\shadow", cle() + "/ETC\\shadow"},
+        {"LIENDIR\\A.DAT", cle() + "/LIENDIR\\A.DAT"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.nom);
+        ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", c.nom, "FINI"}));
+        const Resultat r = installer(cle() + "/M.MAJ");
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + c.fichier
+                                 + " introuvable ou déjà ouvert ou espace disque insuffisant.\n");
+        EXPECT_FALSE(QFileInfo::exists(produit() + "/SHADOW.DAT"));
+        EXPECT_FALSE(QFileInfo::exists(produit() + "/ETC"));
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"shadow"});
+    }
+}
+
+// Under a file size limit (ulimit -f) a copy past it fails like a full
+// disk, with the message, and the old file stays.
+TEST_F(SansFenetre, LimiteDeTailleCommeUnDisquePlein)
+{
+    const QString bash = QStandardPaths::findExecutable("bash");
+    if (bash.isEmpty())
+        GTEST_SKIP() << "bash is not installed";
+    ecrirefichier(cle() + "/GROS.DAT", QByteArray(300 * 1024, 'g'));
+    ecrirefichier(produit() + "/GROS.DAT", "ancien");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "GROS.DAT", "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ", {bash, "-c", "ulimit -f 100; exec \"$0\" \"$@\""});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + cle()
+                             + "/GROS.DAT introuvable ou déjà ouvert ou espace disque insuffisant.\n");
+    EXPECT_EQ(lirefichier(produit() + "/GROS.DAT"), QByteArray("ancien"));
+    EXPECT_EQ(contenudossier(produit()), (QStringList{"GROS.DAT", "VELORINE.EXE"}));
+}
+
+// Names Windows refuses are refused: a name with control characters is
+// neither created nor echoed raw to the administrator's terminal.
+TEST_F(SansFenetre, NomsAvecCaracteresDeControle)
+{
+    const QString nom = QStringLiteral("A\x1b]0;pirate\x07\x1b[2J\rB.DAT");
+    ecrirefichier(cle() + "/" + nom, "neuf");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", nom, "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, "Mise à jour impossible: Fichier " + cle()
+                             + "/A\\x1b]0;pirate\\x07\\x1b[2J\\x0dB.DAT introuvable ou déjà ouvert ou espace disque "
+                               "insuffisant.\n");
+    EXPECT_EQ(contenudossier(produit()), QStringList{"VELORINE.EXE"});
+
+    for (const char* refuse : {"A<B.DAT", "A|B.DAT", "A?.DAT", "A*.DAT", "A:B.DAT", "A\"B.DAT"}) {
+        SCOPED_TRACE(refuse);
+        ecrirefichier(cle() + "/" + refuse, "neuf");
+        ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", refuse, "FINI"}));
+        EXPECT_EQ(installer(cle() + "/M.MAJ").code, 1);
+        EXPECT_EQ(contenudossier(produit()), QStringList{"VELORINE.EXE"});
+    }
+}
+
+// An unattended installation loses no memory: valgrind's leak check.
+TEST_F(SansFenetre, SansFuiteDeMemoire)
+{
+    QString raison;
+    const QStringList valgrind = prefixevalgrind(raison);
+    if (valgrind.isEmpty())
+        GTEST_SKIP() << qPrintable(raison);
+    ecrirefichier(cle() + "/A.DAT", "neuf");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "A.DAT", "FINI"}));
+    const Resultat r = installer(cle() + "/M.MAJ", valgrind);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith("Mise à jour terminée: La mise à jour a réussi\n")) << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(produit() + "/A.DAT"), QByteArray("neuf"));
 }
 
 TEST(LigneDeCommande, AideVersionEtErreurs)

@@ -1,19 +1,23 @@
 // The unattended automatic update (--unattended --auto), end to end: the
 // real executable against a loopback HTTP server and a real product folder.
 
+#include "disque.h"
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
+#include "valgrind.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace velorine::test;
@@ -65,6 +69,12 @@ protected:
             enregs << n << serveur->url(QStringLiteral("/f%1.dat").arg(n.trimmed()))
                    << QStringLiteral("LECON%1.DAT").arg(n.trimmed());
         ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    }
+    // A list of one newer entry, level 3, fetched from adresse.
+    void entree(const QString& adresse)
+    {
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"),
+                      fichierenregistrements({"MAJQZ7INTERNET", " 3", adresse, "LECON3.DAT"}));
     }
     QByteArray tempo() const { return lirefichier(chemin(QStringLiteral("TEMPO.QZS"))); }
 
@@ -135,6 +145,23 @@ TEST_F(SansFenetre, LesEchecsSortentAvecUnEtFermentLaFenetre)
          "Ouverture impossible: Téléchargement impossible\n"},
         {"paramètres illisibles", [&] { QFile::remove(chemin("PARANET.LST")); QDir().mkpath(chemin("PARANET.LST")); }, {},
          "Lecture impossible: Lecture imposible sur le disque.\n"},
+        // A 302 without a Location brings its own HTML page, not the file.
+        {"redirection sans destination", [&] { entree(serveur->url("/erreur/302")); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        {"pas modifié", [&] { entree(serveur->url("/erreur/304")); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        // A downloaded list may not read the machine's own files.
+        {"fichier local dans la liste", [&] { entree(QUrl::fromLocalFile(web + "/f3.dat").toString()); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        {"fichier local en majuscules", [&] { entree("FILE://" + web + "/f3.dat"); }, {},
+         "Mise à jour impossible: Téléchargement impossible\n"},
+        // Opening a FIFO would wait for a writer for ever.
+        {"liste dans un tube", [&] {
+             ASSERT_EQ(::mkfifo(QFile::encodeName(web + "/tube").constData(), 0600), 0);
+             adresseliste(QUrl::fromLocalFile(web + "/tube").toString());
+         }, {"--timeout", "1"}, "Ouverture impossible: Téléchargement impossible\n"},
+        {"liste sur un périphérique", [&] { adresseliste("file:///dev/zero"); }, {"--timeout", "1"},
+         "Ouverture impossible: Téléchargement impossible\n"},
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.nom.toStdString());
@@ -146,7 +173,173 @@ TEST_F(SansFenetre, LesEchecsSortentAvecUnEtFermentLaFenetre)
         EXPECT_EQ(r.erreurs, c.ligne);
         EXPECT_EQ(tempo(), avant);
         EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LISTE.MAJ"))));
+        EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("LECON3.DAT"))));
     }
+}
+
+// The list address is kept as the administrator typed it: blanks around it
+// are dropped when it is fetched, as a browser drops them.
+TEST_F(SansFenetre, LesBlancsAutourDeLAdresseDeLaListeSontOtes)
+{
+    liste({" 3"});
+    for (const QString& adresse : {QStringLiteral(" ") + serveur->url(QStringLiteral("/LISTE.MAJ")),
+                                   serveur->url(QStringLiteral("/LISTE.MAJ")) + QStringLiteral("  ")}) {
+        SCOPED_TRACE(adresse.toStdString());
+        adresseliste(adresse);
+        niveau(QStringLiteral(" 2"));
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n"));
+    }
+    EXPECT_EQ(serveur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /LISTE.MAJ", "GET /f3.dat"}));
+}
+
+// A run killed in the middle of a fetch may leave a named temporary file
+// (on file systems without unnamed ones): the next run removes it.
+TEST_F(SansFenetre, LesTemporairesDUneExecutionTueeSontEnleves)
+{
+    liste({" 3"});
+    const pid_t mort = ::fork();
+    if (mort == 0)
+        ::_exit(0);
+    ::waitpid(mort, nullptr, 0);
+    const QString reste = QStringLiteral(".velorine-maj.%1.0").arg(mort);
+    ecrirefichier(chemin(reste), QByteArray(1 << 20, 'x'));
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"LECON3.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+}
+
+// Symbolic links in the product folder (which others may write) never lead
+// a write outside it: the data files are not opened through a link, nor
+// created through a dangling one, and no name of a list passes through a
+// folder link.
+TEST_F(SansFenetre, LesLiensDuProduitNeMenentJamaisUneEcritureDehors)
+{
+    struct Cas {
+        QString nom;
+        std::function<void()> preparer;
+        QString ligne;
+    };
+    QTemporaryDir dehors;
+    const QString secret = dehors.filePath(QStringLiteral("secret"));
+    const auto lier = [&](const QString& vers, const QString& nom) {
+        QFile::remove(chemin(nom));
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(chemin(nom)).constData()), 0);
+    };
+    const QString lecture = QStringLiteral("Lecture impossible: Lecture imposible sur le disque.\n");
+    const std::vector<Cas> cas{
+        {"réglages liés à un fichier du dehors", [&] { liste({" 3"}); lier(secret, "TEMPO.QZS"); }, lecture},
+        {"réglages liés dans le vide", [&] { liste({" 3"}); lier(dehors.filePath("nouveau"), "TEMPO.QZS"); }, lecture},
+        {"paramètres liés dans le vide", [&] { liste({" 3"}); lier(dehors.filePath("nouveau"), "PARANET.LST"); }, lecture},
+        {"dossier lié", [&] {
+             lier(dehors.path(), "LIENDIR");
+             ecrirefichier(web + "/LISTE.MAJ", fichierenregistrements({"MAJQZ7INTERNET", " 3", serveur->url("/f3.dat"),
+                                                                        "LIENDIR\\x.DAT"}));
+         }, "Mise à jour impossible: Ecriture sur disque impossible\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom.toStdString());
+        preparer();
+        ecrirefichier(secret, fichierenregistrements(QStringList(24, QStringLiteral("secret"))));
+        QFile::remove(dehors.filePath(QStringLiteral("nouveau")));
+        c.preparer();
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"secret"});
+        EXPECT_EQ(lirefichier(secret), fichierenregistrements(QStringList(24, QStringLiteral("secret"))));
+    }
+}
+
+// Under a file size limit (ulimit -f) a fetch past it fails like a full
+// disk, with the message, instead of killing the run.
+TEST_F(SansFenetre, UneLimiteDeTailleEchoueCommeUnDisquePlein)
+{
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (bash.isEmpty())
+        GTEST_SKIP() << "bash is not installed";
+    entree(serveur->url(QStringLiteral("/gros/300000")));
+    const QByteArray avant = tempo();
+    const Resultat r = lancer({}, {bash, "-c", "ulimit -f 100; exec \"$0\" \"$@\""});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+    EXPECT_EQ(tempo(), avant);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+}
+
+// The disk fails under the updater (strace injects EIO): into every flush,
+// so the list itself cannot be put in place; or into every positioned
+// write, so the files arrive but the level cannot be recorded. Each is told
+// as a writing failure, and nothing is half-written.
+TEST_F(SansFenetre, LesPannesDeDisqueInjecteesSontDesEchecsDEcriture)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty())
+        GTEST_SKIP() << "strace is not installed";
+    const struct {
+        const char* appel;
+        QString ligne;
+        QByteArray lecon;
+        QStringList contenu;
+    } cas[] = {
+        {"fsync", QStringLiteral("Ouverture impossible: Ecriture sur dique impossible\n"), "ancien",
+         {"LECON3.DAT", "PARANET.LST", "TEMPO.QZS"}},
+        {"pwrite64", QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"), "Niveau 3",
+         {"LECON3.DAT", "PARANET.LST", "TEMPO.QZS"}},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.appel);
+        preparer();
+        liste({" 3"});
+        ecrirefichier(chemin(QStringLiteral("LECON3.DAT")), "ancien");
+        const QByteArray avant = tempo();
+        const QString appel = QString::fromLatin1(c.appel);
+        // LeakSanitizer cannot run under ptrace: a sanitized build is traced
+        // without it.
+        const QString asan = QString::fromLocal8Bit(qgetenv("ASAN_OPTIONS"));
+        const Resultat r = lancer({}, {QStringLiteral("env"), "ASAN_OPTIONS=" + asan + ":detect_leaks=0", strace, "-f",
+                                       "-qq", "-o", "/dev/null", "-e", "trace=" + appel, "-e",
+                                       "inject=" + appel + ":error=EIO"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(tempo(), avant);
+        EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), c.lecon);
+        EXPECT_EQ(contenudossier(produit), c.contenu);
+    }
+}
+
+// An unattended automatic update loses no memory: valgrind's leak check.
+TEST_F(SansFenetre, UneMiseAJourNePerdAucuneMemoire)
+{
+    QString raison;
+    const QStringList valgrind = prefixevalgrind(raison);
+    if (valgrind.isEmpty())
+        GTEST_SKIP() << qPrintable(raison);
+    liste({" 3", " 4"});
+    const Resultat r = lancer({}, valgrind);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith(QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 4\n")))
+        << r.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), QByteArray("Niveau 4"));
+}
+
+// A body without a length stops before it would fill the product's disk:
+// a tmpfs of 1 MiB, and a body of nearly as much.
+TEST_F(SansFenetre, UnCorpsSansLongueurNeRemplitJamaisLeDisque)
+{
+    DisqueMinuscule disque(produit, QStringLiteral("1m"));
+    if (!disque.pret())
+        GTEST_SKIP() << qPrintable(disque.raison());
+    niveau(QStringLiteral(" 2"));
+    adresseliste(serveur->url(QStringLiteral("/LISTE.MAJ")));
+    entree(serveur->url(QStringLiteral("/sanslongueur/1010000")));
+    const QByteArray avant = tempo();
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+    EXPECT_EQ(tempo(), avant);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
 }
 
 // A settings file the user may not write: every file is written, then the

@@ -35,7 +35,7 @@ const Boite fermerconnexion{Icone::Question, QStringLiteral("Navigation terminé
 // A transfer that waits, with the event loop running, until it is cancelled.
 class TransfertEnAttente : public Transfert {
 public:
-    void ouvrirurl(const QString& adresse, Puits&, SuiviTransfert& suivi) override
+    void ouvrirurl(const QString& adresse, Provenance, Puits&, SuiviTransfert& suivi) override
     {
         adresses.append(adresse);
         suivi.etatchange(EtatTransfert::Recherche);
@@ -375,7 +375,7 @@ TEST_F(FeuilleFTP, AnnulerPendantUnTransfert)
         });
         PuitsNul puits;
         SuiviFenetre suivi(f.controleur());
-        EXPECT_THROW(s.transfert.ouvrirurl(e.adresseliste, puits, suivi), Echec);
+        EXPECT_THROW(s.transfert.ouvrirurl(e.adresseliste, Provenance::Reglages, puits, suivi), Echec);
         revenu = true;
         EXPECT_FALSE(e.fente.ouverte()); // the cancel closed the slot
         EXPECT_TRUE(e.abandon);

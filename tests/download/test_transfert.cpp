@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <vector>
+#include <sys/stat.h>
 
 using namespace velorine;
 using namespace velorine::test;
@@ -60,7 +61,7 @@ protected:
     QString fetch(const QString& adresse, Puits& puits)
     {
         try {
-            transfert.ouvrirurl(adresse, puits, suivi);
+            transfert.ouvrirurl(adresse, provenance, puits, suivi);
             return QString();
         } catch (const EchecPuits& e) {
             return QStringLiteral("puits: ") + QString::fromUtf8(e.what());
@@ -72,6 +73,9 @@ protected:
     QTemporaryDir dossier;
     QByteArray contenu;
     TransfertCurl transfert;
+    // Where the fetched addresses come from: a downloaded list, unless a
+    // test says the product's settings.
+    Provenance provenance = Provenance::Liste;
     std::vector<int> etats;
     long long recus = -2;
     long long total = -2;
@@ -170,6 +174,7 @@ TEST_F(Moteur, LesAdressesFtpEtFileSontTelechargees)
 
     etats.clear();
     PuitsMemoire parfichier;
+    provenance = Provenance::Reglages;
     const QString url = QUrl::fromLocalFile(dossier.filePath(QStringLiteral("a.bin"))).toString();
     EXPECT_EQ(fetch(url, parfichier), QString());
     EXPECT_EQ(parfichier.contenu, contenu);
@@ -192,6 +197,9 @@ TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
         {serveur.url(QStringLiteral("/absent.bin")), true},          // 404
         {serveur.url(QStringLiteral("/erreur/403")), true},
         {serveur.url(QStringLiteral("/erreur/500")), true},
+        {serveur.url(QStringLiteral("/erreur/302")), true},          // a redirect without a destination
+        {serveur.url(QStringLiteral("/erreur/300")), true},
+        {serveur.url(QStringLiteral("/erreur/304")), true},
         {serveur.url(QStringLiteral("/redirige?vers=/absent.bin")), true},
         {serveur.url(QStringLiteral("/boucle")), true},              // endless redirects
         {serveur.url(QStringLiteral("/court/1000/5000")), false},    // shorter than announced
@@ -216,6 +224,112 @@ TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
             EXPECT_TRUE(puits.contenu.isEmpty());
         }
     }
+}
+
+// A body longer than announced never goes past its announced length: libcurl
+// stops reading there, so an endless body cannot fill the disk.
+TEST_F(Moteur, UnCorpsPlusLongQuAnnonceSArreteASaLongueur)
+{
+    ServeurHttp serveur(dossier.path());
+    ASSERT_TRUE(serveur.pret());
+    PuitsMemoire puits;
+    fetch(serveur.url(QStringLiteral("/long/6000000/5000")), puits);
+    EXPECT_LE(puits.contenu.size(), 5000);
+}
+
+// Blanks around an address are dropped, as browsers drop them; a blank
+// inside still stands for %20.
+TEST_F(Moteur, LesBlancsAutourDUneAdresseSontOtes)
+{
+    ecrirefichier(dossier.filePath(QStringLiteral("le fichier.bin")), "avec espace");
+    ServeurHttp serveur(dossier.path());
+    ASSERT_TRUE(serveur.pret());
+    for (const QString& adresse : {QStringLiteral(" ") + serveur.url(QStringLiteral("/a.bin")) + QStringLiteral("  "),
+                                   QStringLiteral("\t") + serveur.url(QStringLiteral("/le fichier.bin")) + QStringLiteral(" \r\n")}) {
+        SCOPED_TRACE(adresse.toStdString());
+        PuitsMemoire puits;
+        EXPECT_EQ(fetch(adresse, puits), QString());
+        EXPECT_FALSE(puits.contenu.isEmpty());
+    }
+    EXPECT_EQ(serveur.journal(), (QStringList{"GET /a.bin", "GET /le%20fichier.bin"}));
+}
+
+// A local file is read only when the caller allows it (the address the
+// administrator wrote), and only a regular file: a FIFO would block the open
+// for ever, a device never ends.
+TEST_F(Moteur, SeulsLesFichiersLocauxPermisEtOrdinairesSontLus)
+{
+    const QString fichier = QUrl::fromLocalFile(dossier.filePath(QStringLiteral("a.bin"))).toString();
+    PuitsMemoire refuse;
+    EXPECT_FALSE(fetch(fichier, refuse).isEmpty());
+    EXPECT_TRUE(refuse.contenu.isEmpty());
+    EXPECT_EQ(etats.back(), 11);
+    PuitsMemoire majuscules;
+    EXPECT_FALSE(fetch(QStringLiteral("FILE://") + dossier.filePath(QStringLiteral("a.bin")), majuscules).isEmpty());
+    EXPECT_TRUE(majuscules.contenu.isEmpty());
+
+    provenance = Provenance::Reglages;
+    const QString fifo = dossier.filePath(QStringLiteral("tube"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& adresse : {QUrl::fromLocalFile(fifo).toString(), QStringLiteral("file:///dev/zero"),
+                                   QUrl::fromLocalFile(dossier.path()).toString()}) {
+        SCOPED_TRACE(adresse.toStdString());
+        etats.clear();
+        PuitsMemoire puits;
+        EXPECT_TRUE(fetch(adresse, puits).startsWith(u"pas un fichier ordinaire"));
+        EXPECT_TRUE(puits.contenu.isEmpty());
+        EXPECT_EQ(etats, std::vector<int>{11});
+    }
+    PuitsMemoire permis;
+    EXPECT_EQ(fetch(QStringLiteral(" ") + fichier, permis), QString());
+    EXPECT_EQ(permis.contenu, contenu);
+}
+
+// A certificate of the test's own authority, for a TLS server on loopback.
+bool certificat(const QString& dossier, QString& cert, QString& cle)
+{
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty())
+        return false;
+    cert = dossier + QStringLiteral("/cert.pem");
+    cle = dossier + QStringLiteral("/cle.pem");
+    QProcess req;
+    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert,
+                        "-days", "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    return req.waitForFinished(60000) && req.exitCode() == 0;
+}
+
+// An https address may redirect to https, never to plain http or ftp: the
+// list would then travel in the clear.
+TEST_F(Moteur, HttpsNeRedirigeJamaisVersHttpEnClair)
+{
+    QString cert, cle;
+    if (!certificat(dossier.path(), cert, cle))
+        GTEST_SKIP() << "openssl is not installed";
+    ServeurLocal tls(QStringLiteral("serveur_http.py"), {"--dossier", dossier.path(), "--tls", cert, cle});
+    ASSERT_TRUE(tls.pret()) << qPrintable(tls.erreur());
+    ServeurHttp clair(dossier.path());
+    ASSERT_TRUE(clair.pret());
+    ServeurFtp ftp(dossier.path());
+    ASSERT_TRUE(ftp.pret());
+    ::setenv("CURL_CA_BUNDLE", QFile::encodeName(cert).constData(), 1);
+    struct Remise {
+        ~Remise() { ::unsetenv("CURL_CA_BUNDLE"); }
+    } remise;
+
+    PuitsMemoire sur;
+    EXPECT_EQ(fetch(tls.url(QStringLiteral("https"), QStringLiteral("/redirige?vers=/a.bin")), sur), QString());
+    EXPECT_EQ(sur.contenu, contenu);
+
+    for (const QString& vers : {clair.url(QStringLiteral("/a.bin")), ftp.url(QStringLiteral("/a.bin"))}) {
+        SCOPED_TRACE(vers.toStdString());
+        etats.clear();
+        PuitsMemoire puits;
+        EXPECT_FALSE(fetch(tls.url(QStringLiteral("https"), QStringLiteral("/redirige?vers=") + vers), puits).isEmpty());
+        EXPECT_TRUE(puits.contenu.isEmpty());
+        EXPECT_EQ(etats.back(), 11);
+    }
+    EXPECT_TRUE(clair.journal().isEmpty());
 }
 
 TEST_F(Moteur, HttpsAvecUnCertificatAutosigneEstRefuse)

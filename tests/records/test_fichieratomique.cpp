@@ -1,9 +1,13 @@
 #include "dossiers.h"
 #include "base/echec.h"
+#include "impression.h"
 #include "records/fichieratomique.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,4 +100,57 @@ TEST(CopierFichier, CopieLesOctetsEtLesDroits)
     EXPECT_THROW(copierfichier(d.filePath("absent"), d.filePath("c2")), Echec);
     EXPECT_THROW(copierfichier(d.path(), d.filePath("c2")), Echec);
     EXPECT_FALSE(QFileInfo::exists(d.filePath("c2")));
+}
+
+// The temporary files a killed run left behind are removed by the next one
+// that writes in the folder; those of a running updater (alive and holding
+// its lock) and anything that only looks alike are kept.
+TEST(FichierAtomique, LesTemporairesDesExecutionsMortesSontEnleves)
+{
+    QTemporaryDir d;
+    // A process number that no longer runs.
+    const pid_t mort = ::fork();
+    if (mort == 0)
+        ::_exit(0);
+    ::waitpid(mort, nullptr, 0);
+    // A running updater: alive, holding the lock on its temporary file.
+    int tube[2];
+    ASSERT_EQ(::pipe(tube), 0);
+    const QString vivant = d.filePath(".velorine-maj.%1.0");
+    const pid_t enmarche = ::fork();
+    if (enmarche == 0) {
+        ::close(tube[1]);
+        const QByteArray nom = QFile::encodeName(vivant.arg(::getpid()));
+        const int fd = ::open(nom.constData(), O_CREAT | O_RDWR, 0600);
+        ::flock(fd, LOCK_EX);
+        char c;
+        ::read(tube[0], &c, 1); // until the test is done
+        ::_exit(0);
+    }
+    ::close(tube[0]);
+    while (!QFileInfo::exists(vivant.arg(enmarche)))
+        ::usleep(1000);
+
+    const QString mortnom = QStringLiteral(".velorine-maj.%1.0").arg(mort);
+    ecrirefichier(d.filePath(mortnom), QByteArray(100000, 'x'));
+    ecrirefichier(d.filePath(".velorine-maj.ab12CD"), "ancien et oublié");
+    ecrirefichier(d.filePath(".velorine-maj.ef34GH"), "ancien mais récent");
+    ecrirefichier(d.filePath(".velorine-maj.notes"), "autre chose");
+    ecrirefichier(d.filePath("cible.dat"), "ancien");
+    const QByteArray oublie = QFile::encodeName(d.filePath(".velorine-maj.ab12CD"));
+    const struct timespec vieux[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, oublie.constData(), vieux, 0), 0);
+    ASSERT_EQ(::symlink("/etc/hostname", QFile::encodeName(d.filePath(".velorine-maj.1.0")).constData()), 0);
+
+    {
+        FichierAtomique f(d.filePath("cible.dat"));
+        f.ecrire("neuf", 4);
+        f.valider();
+    }
+    const QString enmarchenom = QStringLiteral(".velorine-maj.%1.0").arg(enmarche);
+    EXPECT_EQ(contenudossier(d.path()),
+              (QStringList{".velorine-maj.1.0", enmarchenom, ".velorine-maj.ef34GH", ".velorine-maj.notes", "cible.dat"}));
+    EXPECT_EQ(lirefichier(d.filePath("cible.dat")), QByteArray("neuf"));
+    ::close(tube[1]);
+    ::waitpid(enmarche, nullptr, 0);
 }

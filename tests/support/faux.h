@@ -102,7 +102,7 @@ public:
 
 class TransfertAbsent : public Transfert {
 public:
-    void ouvrirurl(const QString& adresse, Puits&, SuiviTransfert&) override
+    void ouvrirurl(const QString& adresse, Provenance, Puits&, SuiviTransfert&) override
     {
         adresses.append(adresse);
         throw Echec("pas de réseau dans ce test");

@@ -16,6 +16,7 @@ first line of output once it accepts connections. It serves the files of
   /muet                   reads the request and never answers
   /gros/N                 N bytes generated on the fly
   /sanslongueur/N         N bytes without a Content-Length, then closes
+  /long/N/TOTAL           announces TOTAL bytes, sends N (more), then closes
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
@@ -157,6 +158,9 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     bloc = motif(envoyes, min(1 << 20, n - envoyes))
                     self.wfile.write(bloc)
                     envoyes += len(bloc)
+            elif parties[:1] == ["long"] and len(parties) == 3:
+                self.entetes(200, int(parties[2]))
+                self.wfile.write(motif(0, int(parties[1])))
             elif parties[:1] == ["sanslongueur"] and len(parties) == 2:
                 self.entetes(200, None)
                 self.wfile.write(motif(0, int(parties[1])))
