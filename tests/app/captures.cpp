@@ -137,9 +137,15 @@ int main(int argc, char* argv[])
 
     // A product and a stick with three update files: a good one, one with
     // the wrong marker, one that names a missing file.
-    QTemporaryDir tmp;
-    const QString produit = tmp.path() + QStringLiteral("/produit");
-    const QString cle = tmp.path() + QStringLiteral("/cle-usb");
+    // In a folder of a fixed name, so that the paths the message boxes show,
+    // and with them the pictures, are the same from one run to the next.
+    struct Dossier {
+        QString chemin = QDir::tempPath() + QStringLiteral("/velorine-captures");
+        Dossier() { QDir(chemin).removeRecursively(); }
+        ~Dossier() { QDir(chemin).removeRecursively(); }
+    } tmp;
+    const QString produit = tmp.chemin + QStringLiteral("/produit");
+    const QString cle = tmp.chemin + QStringLiteral("/cle-usb");
     QDir().mkpath(produit);
     QDir().mkpath(cle + QStringLiteral("/DONNEES"));
     test::ecrirefichier(cle + "/DECEMBRE.MAJ", test::fichierenregistrements({"MAJQZ", "LECON1.DAT", "FINI"}));
