@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 20
 FUZZ_TARGETS = enregistrements nombres liste fichiermaj nomswindows
 CMAKE_ARGS ?=
 
-.PHONY: all deps build test test-sanitize fuzz demo screenshots bench clean
+.PHONY: all deps build test test-sanitize fuzz demo screenshots bench clean package
 
 all: build
 
@@ -54,3 +54,7 @@ clean:
 
 bench: build
 	bench/run $(BUILD)
+
+# The Debian package, into $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack

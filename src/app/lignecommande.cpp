@@ -37,6 +37,8 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
             o.bavard = true;
         } else if (a == u"--auto") {
             o.automatique = true;
+        } else if (a == u"--check") {
+            o.verification = true;
         } else if (a == u"--product-dir") {
             if (!valeur(o.dossierproduit))
                 return std::nullopt;
@@ -68,8 +70,16 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
         erreur = QStringLiteral("--install et --auto ne vont pas ensemble");
         return std::nullopt;
     }
-    if (o.sansfenetre && o.fichiermaj.isEmpty() && !o.automatique) {
-        erreur = QStringLiteral("--unattended demande --install FICHIER.maj ou --auto");
+    if (o.verification && (!o.fichiermaj.isEmpty() || o.automatique)) {
+        erreur = QStringLiteral("--check ne va pas avec --install ni --auto");
+        return std::nullopt;
+    }
+    if (o.sansfenetre && o.fichiermaj.isEmpty() && !o.automatique && !o.verification) {
+        erreur = QStringLiteral("--unattended demande --install FICHIER.maj, --auto ou --check");
+        return std::nullopt;
+    }
+    if (!o.sansfenetre && o.verification) {
+        erreur = QStringLiteral("--check demande --unattended");
         return std::nullopt;
     }
     if (!o.sansfenetre && (!o.fichiermaj.isEmpty() || o.automatique)) {
@@ -100,6 +110,8 @@ QString texteaide()
         "                            reçoit la réponse Non et le logiciel n'est pas relancé\n"
         "  --install FICHIER.maj     avec --unattended : installer ce fichier de mise à jour\n"
         "  --auto                    avec --unattended : mise à jour par téléchargement\n"
+        "  --check                   avec --unattended : vérifier, sans rien modifier,\n"
+        "                            si une mise à jour par téléchargement attend\n"
         "  --timeout SECONDES        délai sans progrès d'un transfert (60 par défaut)\n"
         "  --parallel N              fichiers téléchargés à la fois, chacun mis en\n"
         "                            place à son tour (4 par défaut ; 1 : un par un)\n"
@@ -118,7 +130,9 @@ QString texteaide()
         "                            système\n"
         "\n"
         "Code de sortie sans fenêtre : 0 si aucun message d'erreur n'a été affiché,\n"
-        "1 sinon ; 2 pour une erreur dans la ligne de commande.\n");
+        "1 sinon ; 2 pour une erreur dans la ligne de commande ; 3 si une autre mise\n"
+        "à jour de Velorine est déjà en cours. Avec --check : 0 si le logiciel est à\n"
+        "jour, 10 si une mise à jour attend, 1 en cas d'échec.\n");
 }
 
 } // namespace velorine

@@ -13,6 +13,7 @@ struct Options {
     QString fichiermaj;       // --install FILE.maj
     bool choix = false;       // --chooser
     bool automatique = false; // --auto
+    bool verification = false; // --check
     int delai = 60;           // --timeout SECONDS: seconds without progress
     bool bavard = false;      // --verbose: one line on standard error per transfer
     int parallele = 4;        // --parallel N: fetches at once (1: one at a time)

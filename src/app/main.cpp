@@ -3,6 +3,8 @@
 #include "app/automatique.h"
 #include "app/demarrage.h"
 #include "app/lignecommande.h"
+#include "app/verification.h"
+#include "app/verrou.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -61,6 +63,12 @@ int main(int argc, char* argv[])
     const QString dossierproduit = options->dossierproduit.isEmpty()
         ? dossierexecutable()
         : QFileInfo(options->dossierproduit).absoluteFilePath();
+    if (options->verification) { // writes nothing, so takes no lock
+        QCoreApplication app(argc, argv);
+        return verifiersansfenetre(*options, dossierproduit);
+    }
+    if (!verrouillerproduit(dossierproduit))
+        return refuserdejaencours(argc, argv, options->sansfenetre);
 
     if (options->sansfenetre) {
         QCoreApplication app(argc, argv);

@@ -8,6 +8,7 @@
 #include "records/fichieratomique.h"
 #include "records/nombres.h"
 #include "records/nomswindows.h"
+#include "download/releve.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -141,17 +142,6 @@ QString cheminproduit(const QString& dossierproduit, const QString& nom)
     return chemin;
 }
 
-// The level of a group, read by the leading-number rule. A level that
-// cannot be read (a number too large for a double) is no level at all: its
-// group is not newer, in the survey as in the transfers, so the file
-// counter never runs past its total.
-std::optional<double> niveaude(const QString& entree)
-{
-    std::optional<double> v;
-    ignorer([&] { v = lirenombre(entree); });
-    return v;
-}
-
 // Entry i of List1; an entry past the end (a last group of one or two
 // entries) reads as the empty text.
 QString entree(const QStringList& liste, int i)
@@ -280,25 +270,11 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         return;
     }
 
-    // 3. Survey, in ignore mode: how many groups are newer, and the largest
-    // level of the whole list. The level recorded never goes below the
-    // current one: a list whose levels cannot be recorded (above 16 bits)
-    // or lie below it leaves the current level.
-    std::int16_t plusrecents = 0;
-    std::int16_t nouveau = etat.versionactuelle;
-    {
-        const QStringList liste = fenetre.List1();
-        const int n = static_cast<int>(liste.size());
-        for (int k = 0; k <= n - 1; k += 3) {
-            const std::optional<double> v = niveaude(liste[k]);
-            if (!v)
-                continue;
-            if (*v > etat.versionactuelle)
-                ignorer([&] { plusrecents = plusun(plusrecents); });
-            if (*v > nouveau)
-                ignorer([&] { nouveau = entier16(*v); });
-        }
-    }
+    // 3. Survey, in ignore mode: how many groups are newer, and the level
+    // to record (see relever).
+    const Releve releve = relever(fenetre.List1(), etat.versionactuelle);
+    const std::int16_t plusrecents = releve.plusrecents;
+    const std::int16_t nouveau = releve.nouveau;
 
     // 4. Nothing newer.
     if (plusrecents == 0) {

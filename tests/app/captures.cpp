@@ -6,9 +6,9 @@
 // Run it on an X server (Xvfb does); `make screenshots` does so. The backdrop
 // with the dialog in front, the dialog alone, its drive list open, and the
 // three message boxes of the installation (refused file, failed copy,
-// success) are saved. The product is never started: the shell records the
-// start instead. Xvfb has no window manager, so the title bars in the images
-// are drawn here, from each window's title.
+// success) are saved, then the box of a second updater. The product is never
+// started: the shell records the start instead. Xvfb has no window manager,
+// so the title bars in the images are drawn here, from each window's title.
 
 #include "platform/dialoguesqt.h"
 #include "dossiers.h"
@@ -16,6 +16,7 @@
 #include "faux.h"
 #include "app/maj.h"
 #include "updatefile/ouvrir.h"
+#include "app/verrou.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -136,9 +137,15 @@ int main(int argc, char* argv[])
 
     // A product and a stick with three update files: a good one, one with
     // the wrong marker, one that names a missing file.
-    QTemporaryDir tmp;
-    const QString produit = tmp.path() + QStringLiteral("/produit");
-    const QString cle = tmp.path() + QStringLiteral("/cle-usb");
+    // In a folder of a fixed name, so that the paths the message boxes show,
+    // and with them the pictures, are the same from one run to the next.
+    struct Dossier {
+        QString chemin = QDir::tempPath() + QStringLiteral("/velorine-captures");
+        Dossier() { QDir(chemin).removeRecursively(); }
+        ~Dossier() { QDir(chemin).removeRecursively(); }
+    } tmp;
+    const QString produit = tmp.chemin + QStringLiteral("/produit");
+    const QString cle = tmp.chemin + QStringLiteral("/cle-usb");
     QDir().mkpath(produit);
     QDir().mkpath(cle + QStringLiteral("/DONNEES"));
     test::ecrirefichier(cle + "/DECEMBRE.MAJ", test::fichierenregistrements({"MAJQZ", "LECON1.DAT", "FINI"}));
@@ -189,6 +196,10 @@ int main(int argc, char* argv[])
         fond.close();
     });
     application.exec();
+
+    // The box of a second updater started while one is at work.
+    photographierboite(QStringLiteral("7-deja-en-cours"));
+    refuserdejaencours(argc, argv, false);
 
     if (faux.coquille.demarres.size() != 2) { // after "non valide" and after success
         std::fprintf(stderr, "velorine-captures : %lld démarrages du produit au lieu de 2\n",

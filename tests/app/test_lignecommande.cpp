@@ -24,6 +24,10 @@ TEST(LigneCommande, OptionsValides)
     EXPECT_TRUE(o->automatique);
     EXPECT_EQ(o->delai, 5);
 
+    o = lireoptions({"--unattended", "--check"}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->verification);
+
     o = lireoptions({"--chooser"}, erreur);
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->choix);
@@ -35,7 +39,10 @@ TEST(LigneCommande, ErreursDUtilisationEnFrancais)
         {{"--bizarre"}, "option inconnue : --bizarre"},
         {{"--install"}, "l'option --install attend une valeur"},
         {{"--install", "A.MAJ"}, "--install et --auto demandent --unattended"},
-        {{"--unattended"}, "--unattended demande --install FICHIER.maj ou --auto"},
+        {{"--unattended"}, "--unattended demande --install FICHIER.maj, --auto ou --check"},
+        {{"--check"}, "--check demande --unattended"},
+        {{"--unattended", "--check", "--auto"}, "--check ne va pas avec --install ni --auto"},
+        {{"--unattended", "--install", "A.MAJ", "--check"}, "--check ne va pas avec --install ni --auto"},
         {{"--unattended", "--auto", "--install", "A.MAJ"}, "--install et --auto ne vont pas ensemble"},
         {{"--unattended", "--auto", "--timeout", "0"}, "délai invalide : 0 (de 1 à 86400 secondes)"},
         {{"--unattended", "--auto", "--timeout", "x"}, "délai invalide : x (de 1 à 86400 secondes)"},

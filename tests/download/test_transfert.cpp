@@ -490,9 +490,11 @@ TEST_F(Moteur, UnTransfertAnticipeEstReprisASonTour)
     PuitsMemoire avance2;
     transfert.anticiper(serveur.url(QStringLiteral("/a.bin?1")), provenance, avance1);
     transfert.anticiper(serveur.url(QStringLiteral("/absent.bin")), provenance, avance2);
+    // A first fetch long enough for both fetches ahead to end meanwhile.
     PuitsMemoire premier;
-    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin?0")), premier), QString());
-    EXPECT_EQ(premier.contenu, contenu);
+    const qsizetype taille = 40 * 1024 * 1024;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/gros/%1").arg(taille)), premier), QString());
+    EXPECT_EQ(premier.contenu.size(), taille);
 
     etats.clear();
     EXPECT_EQ(fetch(serveur.url(QStringLiteral("/a.bin?1")), avance1), QString());
