@@ -301,14 +301,27 @@ TEST_F(Preuve, SignerListeDeBoutEnBout)
     EXPECT_EQ(hex(m.empreinte("DONNEES\\LECON.DAT")).toLatin1(), sha256(lecon));
     EXPECT_NE(raison([&] { manifesteprouve(lirecle(cleB), texte, sig); }).find("autre clé"), std::string::npos);
 
-    // A list naming a file the folder lacks: nothing is written or signed.
-    ecrirefichier(dossier + "/LISTE.MAJ", fichierenregistrements({"MAJQZ7INTERNET", "4", "http://h/X", "ABSENT.DAT"}));
-    QFile::remove(dossier + "/LISTE.MAJ.sha256");
-    QFile::remove(dossier + "/LISTE.MAJ.sha256.minisig");
-    EXPECT_NE(executer("python3", {script, dossier, chemin("a.key")}, &sortie), 0);
-    EXPECT_TRUE(sortie.contains("ABSENT.DAT : introuvable")) << sortie.toStdString();
-    EXPECT_FALSE(QFile::exists(dossier + "/LISTE.MAJ.sha256"));
-    EXPECT_FALSE(QFile::exists(dossier + "/LISTE.MAJ.sha256.minisig"));
+    // Lists the script refuses: nothing is written or signed.
+    struct Refus {
+        QStringList liste;
+        const char* raison;
+    };
+    const Refus refus[] = {
+        {{"MAJQZ7INTERNET", "4", "http://h/X", "ABSENT.DAT"}, "ABSENT.DAT : introuvable"},
+        {{"MAJQZ7INTERNET", "4", "http://h/X", "liste.maj"}, "réservé à la liste"},
+        {{"MAJQZ7INTERNET", "4", "http://h/X", "..\\PROG.EXE"}, "nom refusé"},
+        {{"MAJQZ7INTERNET", "4", "http://h/X"}, "groupes de trois"},
+        {{"MAJQZ7INTERNE", "4", "http://h/X", "PROG.EXE"}, "MAJQZ7INTERNET attendu"},
+    };
+    for (const Refus& r : refus) {
+        SCOPED_TRACE(r.raison);
+        ecrirefichier(dossier + "/LISTE.MAJ", fichierenregistrements(r.liste));
+        QFile::remove(dossier + "/LISTE.MAJ.sha256");
+        QFile::remove(dossier + "/LISTE.MAJ.sha256.minisig");
+        EXPECT_NE(executer("python3", {script, dossier, chemin("a.key")}, &sortie), 0);
+        EXPECT_TRUE(sortie.contains(QString::fromUtf8(r.raison))) << sortie.toStdString();
+        EXPECT_EQ(QDir(dossier).entryList(QDir::Files), QStringList({"LISTE.MAJ", "PROG.EXE"}));
+    }
 }
 
 } // namespace
