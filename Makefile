@@ -6,7 +6,7 @@ BUILD_SAN  ?= build-sanitize
 BUILD_FUZZ ?= build-fuzz
 # Seconds each fuzz target runs in `make fuzz`.
 FUZZ_SECONDS ?= 20
-FUZZ_TARGETS = enregistrements nombres liste fichiermaj nomswindows
+FUZZ_TARGETS = enregistrements nombres liste fichiermaj nomswindows preuve
 CMAKE_ARGS ?=
 
 .PHONY: all deps build test test-sanitize fuzz demo screenshots bench clean package
