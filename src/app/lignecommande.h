@@ -8,17 +8,17 @@
 namespace velorine {
 
 struct Options {
-    QString dossierproduit;   // --product-dir; the executable's folder otherwise
-    bool sansfenetre = false; // --unattended
-    QString fichiermaj;       // --install FILE.maj
-    bool choix = false;       // --chooser
-    bool automatique = false; // --auto
+    QString dossierproduit;    // --product-dir; the executable's folder otherwise
+    bool sansfenetre = false;  // --unattended
+    QString fichiermaj;        // --install FILE.maj
+    bool choix = false;        // --chooser
+    bool automatique = false;  // --auto
     bool verification = false; // --check
-    int delai = 60;           // --timeout SECONDS: seconds without progress
-    bool bavard = false;      // --verbose: one line on standard error per transfer
-    int parallele = 4;        // --parallel N: fetches at once (1: one at a time)
-    bool aide = false;        // --help
-    bool version = false;     // --version
+    int delai = 60;            // --timeout SECONDS: seconds without progress
+    bool bavard = false;       // --verbose: one line on standard error per transfer
+    int parallele = 4;         // --parallel N: fetches at once (1: one at a time)
+    bool aide = false;         // --help
+    bool version = false;      // --version
 };
 
 // Reads the arguments (without the program name). On a usage error returns

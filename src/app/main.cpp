@@ -47,8 +47,8 @@ int main(int argc, char* argv[])
     QString erreur;
     const auto options = lireoptions(arguments, erreur);
     if (!options) {
-        ecrire(stderr, QStringLiteral("velorine-maj : ") + erreur
-                           + QStringLiteral("\nEssayez « velorine-maj --help ».\n"));
+        ecrire(stderr,
+               QStringLiteral("velorine-maj : ") + erreur + QStringLiteral("\nEssayez « velorine-maj --help ».\n"));
         return 2;
     }
     if (options->aide) {
@@ -60,9 +60,8 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    const QString dossierproduit = options->dossierproduit.isEmpty()
-        ? dossierexecutable()
-        : QFileInfo(options->dossierproduit).absoluteFilePath();
+    const QString dossierproduit =
+        options->dossierproduit.isEmpty() ? dossierexecutable() : QFileInfo(options->dossierproduit).absoluteFilePath();
     if (options->verification) { // writes nothing, so takes no lock
         QCoreApplication app(argc, argv);
         return verifiersansfenetre(*options, dossierproduit);

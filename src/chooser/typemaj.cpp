@@ -191,7 +191,7 @@ bool typemaj::eventFilter(QObject* objet, QEvent* evenement)
         // A click: the button went down and came up over the same entry.
         const auto* souris = static_cast<QMouseEvent*>(evenement);
         const bool clic = souris->button() == Qt::LeftButton && presse_ == index
-            && entree(index)->rect().contains(souris->position().toPoint());
+                          && entree(index)->rect().contains(souris->position().toPoint());
         presse_ = -1;
         if (clic)
             gardien([&] { Label1_Click(index); });

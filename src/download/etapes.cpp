@@ -84,8 +84,8 @@ private:
 // and its progress bar the bytes. Throws Echec for a failed or cancelled
 // transfer, EchecPuits when the file could not take the bytes. After a
 // cancel the window is closed, and is not touched again.
-void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse,
-                 Provenance provenance, PuitsCible& puits)
+void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, Provenance provenance,
+                 PuitsCible& puits)
 {
     struct Suivi : SuiviTransfert {
         Etat& etat;
@@ -190,7 +190,8 @@ public:
 private:
     std::unique_ptr<PuitsCible> creer(std::size_t g, bool enavance)
     {
-        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, produit_, enavance);
+        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, produit_,
+                                            enavance);
     }
 
     Transfert& transfert_;
@@ -223,7 +224,7 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
         // included; do not correct it (tesparti's says "disque").
         echecfeuille(etat, services, fenetre, QStringLiteral("Ouverture impossible"),
                      phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
-                                : QStringLiteral("Ecriture sur dique impossible"));
+                                                    : QStringLiteral("Ecriture sur dique impossible"));
     }
 }
 
@@ -334,7 +335,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             return;
         echecfeuille(etat, services, fenetre, QStringLiteral("Mise à jour impossible"),
                      phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
-                                : QStringLiteral("Ecriture sur disque impossible"));
+                                                    : QStringLiteral("Ecriture sur disque impossible"));
         return;
     }
 

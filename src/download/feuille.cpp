@@ -26,8 +26,7 @@ bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre)
     }
 }
 
-void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre,
-                  const QString& texte)
+void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre, const QString& texte)
 {
     etat.fente.fermerfichier();
     services.dialogues.message(Icone::Erreur, titre, texte);

@@ -19,8 +19,7 @@ bool chargerfeuille(Etat& etat, Services& services, HoteEtapes& fenetre);
 // The failure block of the window's load and of its steps: the slot is
 // closed (a step may have failed half-way through a file), the one message
 // is shown, abandon is set and the window unloaded.
-void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre,
-                  const QString& texte);
+void echecfeuille(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& titre, const QString& texte);
 
 // True when the first dial-up connection is connected.
 bool connexionactive(Numerotation& numerotation);

@@ -145,7 +145,8 @@ void feuilleFTP::showEvent(QShowEvent* evenement)
 {
     QDialog::showEvent(evenement);
     // Activation: once the window is on screen, from the event loop.
-    QMetaObject::invokeMethod(this, [this] { Form_Activate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Form_Activate(); }, Qt::QueuedConnection);
 }
 
 void feuilleFTP::Form_Activate()

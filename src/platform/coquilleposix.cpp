@@ -31,8 +31,8 @@ void CoquillePosix::demarrer(const QString& programme) noexcept
     const QByteArray chemin = QFile::encodeName(programme);
     const QByteArray dossier = QFile::encodeName(QFileInfo(programme).absolutePath());
     const QByteArray wine = programmewindows(chemin)
-        ? QFile::encodeName(QStandardPaths::findExecutable(QStringLiteral("wine")))
-        : QByteArray();
+                                ? QFile::encodeName(QStandardPaths::findExecutable(QStringLiteral("wine")))
+                                : QByteArray();
 
     std::fflush(nullptr);
     const pid_t pid = ::fork();

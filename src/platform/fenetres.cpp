@@ -71,7 +71,8 @@ namespace {
 
 xcb_atom_t atome(xcb_connection_t* connexion, const char* nom)
 {
-    const xcb_intern_atom_cookie_t demande = xcb_intern_atom(connexion, 0, static_cast<uint16_t>(std::strlen(nom)), nom);
+    const xcb_intern_atom_cookie_t demande =
+        xcb_intern_atom(connexion, 0, static_cast<uint16_t>(std::strlen(nom)), nom);
     xcb_intern_atom_reply_t* reponse = xcb_intern_atom_reply(connexion, demande, nullptr);
     const xcb_atom_t a = reponse ? reponse->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     std::free(reponse);

@@ -22,7 +22,7 @@ const QString interfacereglages = QStringLiteral("org.freedesktop.NetworkManager
 const QString interfaceperipherique = QStringLiteral("org.freedesktop.NetworkManager.Device");
 const QString interfaceproprietes = QStringLiteral("org.freedesktop.DBus.Properties");
 
-constexpr unsigned activee = 2;      // NM_ACTIVE_CONNECTION_STATE_ACTIVATED
+constexpr unsigned activee = 2;           // NM_ACTIVE_CONNECTION_STATE_ACTIVATED
 constexpr unsigned peripheriquemodem = 8; // NM_DEVICE_TYPE_MODEM
 constexpr unsigned peripheriqueppp = 23;  // NM_DEVICE_TYPE_PPP
 
@@ -42,7 +42,8 @@ public:
         appel.setArguments(arguments);
         const QDBusMessage reponse = bus_.call(appel, QDBus::Block, static_cast<int>(std::min<qint64>(delai_, reste)));
         if (reponse.type() != QDBusMessage::ReplyMessage)
-            throw Echec("NetworkManager: " + reponse.errorName().toStdString() + " " + reponse.errorMessage().toStdString());
+            throw Echec("NetworkManager: " + reponse.errorName().toStdString() + " "
+                        + reponse.errorMessage().toStdString());
         return reponse.arguments();
     }
 
@@ -82,8 +83,8 @@ bool numerotation(Questions& q, const QString& active)
     if (type == u"gsm" || type == u"cdma" || type == u"pppoe")
         return true;
     if (type == u"bluetooth") {
-        const QString reglages = q.propriete(active, interfaceactive, QStringLiteral("Connection"))
-                                     .value<QDBusObjectPath>().path();
+        const QString reglages =
+            q.propriete(active, interfaceactive, QStringLiteral("Connection")).value<QDBusObjectPath>().path();
         if (bluetoothdun(q, reglages))
             return true;
     }
@@ -108,7 +109,8 @@ std::optional<NumerotationNetworkManager::Connexion> NumerotationNetworkManager:
         return std::nullopt;
     try {
         Questions q(bus_, delai_);
-        for (const QDBusObjectPath& p : chemins(q.propriete(objetnm, interfacenm, QStringLiteral("ActiveConnections")))) {
+        for (const QDBusObjectPath& p :
+             chemins(q.propriete(objetnm, interfacenm, QStringLiteral("ActiveConnections")))) {
             if (numerotation(q, p.path()))
                 return Connexion{p.path(), q.propriete(p.path(), interfaceactive, QStringLiteral("State")).toUInt()};
         }
@@ -130,8 +132,9 @@ void NumerotationNetworkManager::raccrocher()
     if (!c)
         return;
     ignorer([&] {
-        Questions(bus_, delai_).appeler(objetnm, interfacenm, QStringLiteral("DeactivateConnection"),
-                                        {QVariant::fromValue(QDBusObjectPath(c->chemin))});
+        Questions(bus_, delai_)
+            .appeler(objetnm, interfacenm, QStringLiteral("DeactivateConnection"),
+                     {QVariant::fromValue(QDBusObjectPath(c->chemin))});
     });
 }
 

@@ -136,7 +136,7 @@ Adresse analyseradresse(const QByteArray& url)
     std::unique_ptr<CURLU, LibererUrl> u(curl_url());
     if (!u
         || curl_url_set(u.get(), CURLUPART_URL, url.constData(), CURLU_GUESS_SCHEME | CURLU_NON_SUPPORT_SCHEME)
-            != CURLUE_OK)
+               != CURLUE_OK)
         return a;
     char* texte = nullptr;
     if (curl_url_get(u.get(), CURLUPART_SCHEME, &texte, 0) == CURLUE_OK) {
@@ -240,9 +240,9 @@ struct TransfertCurl::Session {
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 0L);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
         curl_easy_setopt(easy, CURLOPT_PRIVATE, nullptr);
-        for (const CURLoption donnees : {CURLOPT_RESOLVER_START_DATA, CURLOPT_OPENSOCKETDATA, CURLOPT_SOCKOPTDATA,
-                                         CURLOPT_PREREQDATA, CURLOPT_HEADERDATA, CURLOPT_WRITEDATA,
-                                         CURLOPT_XFERINFODATA})
+        for (const CURLoption donnees :
+             {CURLOPT_RESOLVER_START_DATA, CURLOPT_OPENSOCKETDATA, CURLOPT_SOCKOPTDATA, CURLOPT_PREREQDATA,
+              CURLOPT_HEADERDATA, CURLOPT_WRITEDATA, CURLOPT_XFERINFODATA})
             curl_easy_setopt(easy, donnees, nullptr);
         curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, nullptr);
         curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, nullptr);
@@ -647,7 +647,8 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
         details << QStringLiteral("%1 octets").arg(octets)
                 << QStringLiteral("%1 s").arg(static_cast<double>(duree) / 1e6, 0, 'f', 3);
         if (code != 0 || octets > 0)
-            details << (connexions == 0 ? QStringLiteral("connexion réutilisée") : QStringLiteral("nouvelle connexion"));
+            details << (connexions == 0 ? QStringLiteral("connexion réutilisée")
+                                        : QStringLiteral("nouvelle connexion"));
     }
     // The address as sent, escaped: a list's address never writes control
     // characters to the terminal, nor its password to a log.
@@ -656,7 +657,7 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
     QString ligne = QStringLiteral("velorine-maj: ") + montree + QStringLiteral(": ");
     if (echec)
         ligne += QStringLiteral("échec : ") + QString::fromUtf8(echec)
-            + (details.isEmpty() ? QString() : QStringLiteral(" (") + details.join(QStringLiteral(", ")) + u')');
+                 + (details.isEmpty() ? QString() : QStringLiteral(" (") + details.join(QStringLiteral(", ")) + u')');
     else
         ligne += details.join(QStringLiteral(", "));
     std::fprintf(stderr, "%s\n", ligne.toUtf8().constData());
@@ -760,8 +761,7 @@ void TransfertCurl::pomper(Session& s) const
         // transfer.
         curl_off_t pretransfert = 0;
         if (s.plushaut >= Connecte && s.plushaut < DemandeEnvoyee
-            && curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfert) == CURLE_OK
-            && pretransfert > 0)
+            && curl_easy_getinfo(e, CURLINFO_PRETRANSFER_TIME_T, &pretransfert) == CURLE_OK && pretransfert > 0)
             s.signaler(DemandeEnvoyee);
 
         int restants = 0;

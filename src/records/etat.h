@@ -14,10 +14,10 @@ struct Etat {
     // names another. Joined to file names through avecseparateur().
     QString dossierproduit;
 
-    QString fichiertempo;            // product folder + "TEMPO.QZS"
+    QString fichiertempo;             // product folder + "TEMPO.QZS"
     std::int16_t versionactuelle = 0; // record 24 of TEMPO.QZS
-    QString adresseliste;            // record 7 of PARANET.LST, verbatim
-    QString fichierliste;            // product folder + "LISTE.MAJ"
+    QString adresseliste;             // record 7 of PARANET.LST, verbatim
+    QString fichierliste;             // product folder + "LISTE.MAJ"
 
     // True once the current automatic update has been cancelled or has
     // failed, so that the steps still to run do nothing.

@@ -87,7 +87,7 @@ bool abandonne(int dossier, const QByteArray& nom)
         return false;
     struct stat st {};
     const bool libre = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
-        && (!ancien || std::time(nullptr) - st.st_mtime > agetemporaireancien);
+                       && (!ancien || std::time(nullptr) - st.st_mtime > agetemporaireancien);
     ::close(fd);
     return libre;
 }
@@ -378,8 +378,7 @@ void FichierAtomique::abandonner() noexcept
     }
 }
 
-void copierfichier(const QString& source, const QString& cible, const QString& racinesource,
-                   const QString& racinecible)
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource, const QString& racinecible)
 {
     const QByteArray nom = QFile::encodeName(source);
     int fd = -1;

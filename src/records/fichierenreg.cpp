@@ -93,8 +93,8 @@ QString Fente::lireenreg(int n)
             return QString(); // at or past the end of the file
         throw Echec("enregistrement " + std::to_string(n) + " tronqué");
     }
-    const std::size_t longueur = static_cast<unsigned char>(tampon[0])
-        | static_cast<std::size_t>(static_cast<unsigned char>(tampon[1])) << 8;
+    const std::size_t longueur =
+        static_cast<unsigned char>(tampon[0]) | static_cast<std::size_t>(static_cast<unsigned char>(tampon[1])) << 8;
     if (longueur > enreg::textemax)
         throw Echec("enregistrement " + std::to_string(n) + " endommagé: longueur " + std::to_string(longueur));
     if (enreg::entete + longueur > lus)

@@ -18,10 +18,10 @@
 namespace velorine {
 
 namespace enreg {
-constexpr std::size_t taille = 128;      // bytes of one record
-constexpr std::size_t entete = 2;        // bytes of the length count
+constexpr std::size_t taille = 128;               // bytes of one record
+constexpr std::size_t entete = 2;                 // bytes of the length count
 constexpr std::size_t textemax = taille - entete; // 126
-constexpr int numeromax = 32767;         // records addressable by a 16-bit number
+constexpr int numeromax = 32767;                  // records addressable by a 16-bit number
 } // namespace enreg
 
 class Fente {

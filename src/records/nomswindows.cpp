@@ -19,8 +19,8 @@ namespace {
 
 QString trouverentree(const QString& dossier, const QString& partie)
 {
-    const QStringList entrees = QDir(dossier).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entrees =
+        QDir(dossier).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (entrees.contains(partie))
         return partie;
     for (const QString& entree : entrees) {

@@ -54,10 +54,10 @@ QByteArray debase64(const QByteArray& b64, std::size_t attendu, const char* quoi
     QByteArray octets(static_cast<qsizetype>(attendu) + 1, '\0');
     std::size_t longueur = 0;
     const char* fin = nullptr;
-    if (sodium_base642bin(reinterpret_cast<unsigned char*>(octets.data()),
-                          static_cast<std::size_t>(octets.size()), b64.constData(),
-                          static_cast<std::size_t>(b64.size()), nullptr, &longueur, &fin,
-                          sodium_base64_VARIANT_ORIGINAL) != 0
+    if (sodium_base642bin(reinterpret_cast<unsigned char*>(octets.data()), static_cast<std::size_t>(octets.size()),
+                          b64.constData(), static_cast<std::size_t>(b64.size()), nullptr, &longueur, &fin,
+                          sodium_base64_VARIANT_ORIGINAL)
+            != 0
         || fin != b64.constData() + b64.size())
         throw Echec(std::string(quoi) + " : base64 invalide");
     if (longueur != attendu)
@@ -102,8 +102,7 @@ ClePublique lirecle(const QByteArray& contenu)
     return cle;
 }
 
-QString verifiersignature(const ClePublique& cle, const QByteArray& message,
-                          const QByteArray& signature)
+QString verifiersignature(const ClePublique& cle, const QByteArray& message, const QByteArray& signature)
 {
     initialisersodium();
     if (signature.size() > taillemaxsignature)
@@ -123,12 +122,11 @@ QString verifiersignature(const ClePublique& cle, const QByteArray& message,
     int bon = -1;
     if (algorithme == "ED") {
         unsigned char hache[crypto_generichash_BYTES_MAX];
-        crypto_generichash(hache, sizeof hache, octets(message),
-                           static_cast<unsigned long long>(message.size()), nullptr, 0);
+        crypto_generichash(hache, sizeof hache, octets(message), static_cast<unsigned long long>(message.size()),
+                           nullptr, 0);
         bon = crypto_sign_verify_detached(brute, hache, sizeof hache, cle.cle.data());
     } else {
-        bon = crypto_sign_verify_detached(brute, octets(message),
-                                          static_cast<unsigned long long>(message.size()),
+        bon = crypto_sign_verify_detached(brute, octets(message), static_cast<unsigned long long>(message.size()),
                                           cle.cle.data());
     }
     if (bon != 0)
@@ -137,8 +135,7 @@ QString verifiersignature(const ClePublique& cle, const QByteArray& message,
     const QByteArray commentaire = l[2].mid(qsizetype(sizeof prefixefiable) - 1);
     const QByteArray globale = debase64(l[3], crypto_sign_BYTES, "signature globale");
     const QByteArray signe = sig.mid(10) + commentaire;
-    if (crypto_sign_verify_detached(octets(globale), octets(signe),
-                                    static_cast<unsigned long long>(signe.size()),
+    if (crypto_sign_verify_detached(octets(globale), octets(signe), static_cast<unsigned long long>(signe.size()),
                                     cle.cle.data())
         != 0)
         throw Echec("signature globale : ne correspond pas au commentaire de confiance");
@@ -168,7 +165,7 @@ Manifeste Manifeste::lire(const QByteArray& contenu)
         const std::string ou = "manifeste, ligne " + std::to_string(numero);
         if (ligne.size() < 64 + 2 + 1 || ligne[64] != ' ' || (ligne[65] != ' ' && ligne[65] != '*'))
             throw Echec(ou + " : « empreinte  nom » attendu");
-        Empreinte e {};
+        Empreinte e{};
         for (std::size_t i = 0; i < e.size(); ++i) {
             const int fort = valeurhex(ligne[qsizetype(2 * i)]);
             const int faible = valeurhex(ligne[qsizetype(2 * i + 1)]);
@@ -207,8 +204,7 @@ Empreinte Manifeste::empreinte(const QString& nom) const
     return *it;
 }
 
-Manifeste manifesteprouve(const ClePublique& cle, const QByteArray& manifeste,
-                          const QByteArray& signature)
+Manifeste manifesteprouve(const ClePublique& cle, const QByteArray& manifeste, const QByteArray& signature)
 {
     if (manifeste.size() > taillemaxmanifeste)
         throw Echec("manifeste : fichier trop long");
@@ -233,7 +229,7 @@ Empreinte sha256fd(int fd)
             break;
         crypto_hash_sha256_update(&etat, bloc.data(), static_cast<unsigned long long>(n));
     }
-    Empreinte e {};
+    Empreinte e{};
     crypto_hash_sha256_final(&etat, e.data());
     return e;
 }

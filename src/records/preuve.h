@@ -41,8 +41,8 @@ inline constexpr qint64 taillemaxmanifeste = 1024 * 1024;
 using Empreinte = std::array<std::uint8_t, 32>;
 
 struct ClePublique {
-    std::array<std::uint8_t, 8> id {};
-    std::array<std::uint8_t, 32> cle {};
+    std::array<std::uint8_t, 8> id{};
+    std::array<std::uint8_t, 32> cle{};
 };
 
 // Reads a minisign public key file's content. Throws Echec.
@@ -51,8 +51,7 @@ ClePublique lirecle(const QByteArray& contenu);
 // Checks a minisign signature file's content (signature and global
 // signature) over message with cle. Returns the trusted comment's text.
 // Throws Echec, in particular when the key id is not cle's.
-QString verifiersignature(const ClePublique& cle, const QByteArray& message,
-                          const QByteArray& signature);
+QString verifiersignature(const ClePublique& cle, const QByteArray& message, const QByteArray& signature);
 
 // The manifest: the expected SHA-256 of each name.
 class Manifeste {
@@ -75,8 +74,7 @@ private:
 
 // Checks signature over the manifest's content with cle, then reads it.
 // Throws Echec.
-Manifeste manifesteprouve(const ClePublique& cle, const QByteArray& manifeste,
-                          const QByteArray& signature);
+Manifeste manifesteprouve(const ClePublique& cle, const QByteArray& manifeste, const QByteArray& signature);
 
 // The key under which a Windows name is compared: "\" becomes "/", empty and
 // "." parts are dropped, letter case is folded.

@@ -40,8 +40,8 @@ int ouvrirparpartie(int dossier, const QByteArray& relatif, int drapeaux, mode_t
         }
         const QByteArray nom = partie.isEmpty() ? QByteArray(".") : partie;
         const int suivant = derniere
-            ? ::openat(courant, nom.constData(), drapeaux | O_NOFOLLOW | O_CLOEXEC, mode)
-            : ::openat(courant, nom.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                                ? ::openat(courant, nom.constData(), drapeaux | O_NOFOLLOW | O_CLOEXEC, mode)
+                                : ::openat(courant, nom.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int erreur = errno;
         if (apropre)
             ::close(courant);

@@ -40,8 +40,8 @@ QList<Lecteur> lecteursmachine()
         const QString racine = QDir::cleanPath(volume.rootPath());
         if (!amovible(racine))
             continue;
-        const bool connu = std::any_of(amovibles.cbegin(), amovibles.cend(),
-                                       [&](const Lecteur& l) { return l.racine == racine; });
+        const bool connu =
+            std::any_of(amovibles.cbegin(), amovibles.cend(), [&](const Lecteur& l) { return l.racine == racine; });
         if (connu)
             continue;
         QString libelle = volume.name();
@@ -49,9 +49,8 @@ QList<Lecteur> lecteursmachine()
             libelle = QFileInfo(racine).fileName();
         amovibles.append({racine, libelle});
     }
-    std::sort(amovibles.begin(), amovibles.end(), [](const Lecteur& a, const Lecteur& b) {
-        return QString::localeAwareCompare(a.libelle, b.libelle) < 0;
-    });
+    std::sort(amovibles.begin(), amovibles.end(),
+              [](const Lecteur& a, const Lecteur& b) { return QString::localeAwareCompare(a.libelle, b.libelle) < 0; });
     lecteurs += amovibles;
     return lecteurs;
 }

@@ -32,8 +32,7 @@ QString dossierlisible(const QString& dossier)
 
 // ---------------------------------------------------------------- drives
 
-ListeLecteurs::ListeLecteurs(SourceLecteurs source, QWidget* parent)
-    : QComboBox(parent), source_(std::move(source))
+ListeLecteurs::ListeLecteurs(SourceLecteurs source, QWidget* parent) : QComboBox(parent), source_(std::move(source))
 {
     relire();
     // Only a change of drive: picking the drive already shown changes nothing.
@@ -111,8 +110,8 @@ void ListeDossiers::changerdossier(const QString& dossier, const QString& racine
     QString haut = racine.isEmpty() ? racine_ : QDir::cleanPath(racine);
     if (haut.isEmpty() || !contient(haut, chemin))
         haut = QStringLiteral("/");
-    const QStringList sousdossiers = QDir(chemin).entryList(
-        QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    const QStringList sousdossiers =
+        QDir(chemin).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
 
     const QIcon ouvert = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon ferme = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -179,8 +178,8 @@ void ListeFichiers::changerdossier(const QString& dossier)
 {
     const QString chemin = dossierlisible(dossier);
     // Without QDir::CaseSensitive the pattern ignores letter case.
-    const QStringList fichiers = QDir(chemin).entryList(
-        QStringList(motif_), QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    const QStringList fichiers =
+        QDir(chemin).entryList(QStringList(motif_), QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     const QSignalBlocker silence(this);
     clear();
     addItems(fichiers);

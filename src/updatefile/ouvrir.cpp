@@ -126,7 +126,7 @@ void ouvrir::Drive1_Change()
         ignorer([&] {
             const QString courant = courants_.value(lecteur.racine);
             dir1_->changerdossier(QDir(courant).exists() && !courant.isEmpty() ? courant : lecteur.racine,
-                                 lecteur.racine);
+                                  lecteur.racine);
         });
         ignorer([&] { drive1_->montrerlecteurde(dir1_->dossier()); });
         ignorer([&] { file1_->changerdossier(dir1_->dossier()); });

@@ -26,15 +26,11 @@ TEST(Degrade, BleuDeChaqueLigne)
         double hauteur;
         int bleu;
     } cas[] = {
-        {0, 768, 255},
-        {384, 768, 128}, // 127.5 rounds to the even 128
-        {768, 768, 0},
-        {3, 768, 254},   // 254.00390625
-        {1, 2, 128},     // 127.5 again
-        {0, 100, 255},
-        {100, 100, 0},
-        {101, 100, 0},   // below the last row the blue would be negative
-        {0, 0, 0},       // no area, nothing to compute
+        {0, 768, 255}, {384, 768, 128},                // 127.5 rounds to the even 128
+        {768, 768, 0}, {3, 768, 254},                  // 254.00390625
+        {1, 2, 128},                                   // 127.5 again
+        {0, 100, 255}, {100, 100, 0},   {101, 100, 0}, // below the last row the blue would be negative
+        {0, 0, 0},                                     // no area, nothing to compute
     };
     for (const auto& c : cas)
         EXPECT_EQ(bleu(c.y, c.hauteur), c.bleu) << "ligne " << c.y << " sur " << c.hauteur;

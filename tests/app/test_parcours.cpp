@@ -60,7 +60,8 @@ protected:
     QString produit() const { return racine.filePath("produit"); }
     void liste(const QStringList& entrees)
     {
-        ecrirefichier(racine.filePath("web/LISTE.MAJ"), fichierenregistrements(QStringList{"MAJQZ7INTERNET"} + entrees));
+        ecrirefichier(racine.filePath("web/LISTE.MAJ"),
+                      fichierenregistrements(QStringList{"MAJQZ7INTERNET"} + entrees));
     }
     QByteArray enreg24() const { return lirefichier(produit() + "/TEMPO.QZS").mid(23 * 128, 4); }
 
@@ -88,10 +89,10 @@ TEST_F(Parcours, TelechargementCompletPuisRetourAuProduit)
     choix.show();
     QTest::mouseClick(choix.entree(0), Qt::LeftButton);
 
-    EXPECT_EQ(faux.dialogues.boites,
-              (std::vector<Boite>{
-                  {Icone::Information, "Actualisation terminée.", "Vous disposez maintenant de la version 4"},
-                  {Icone::Question, "Navigation terminée", "Voulez-vous fermer la connexion ?"}}));
+    EXPECT_EQ(
+        faux.dialogues.boites,
+        (std::vector<Boite>{{Icone::Information, "Actualisation terminée.", "Vous disposez maintenant de la version 4"},
+                            {Icone::Question, "Navigation terminée", "Voulez-vous fermer la connexion ?"}}));
     EXPECT_EQ(faux.numerotation.raccrochages, 1);
     EXPECT_EQ(coquille.demarres, QStringList{produit() + "/VELORINE.EXE"});
     EXPECT_EQ(lirefichier(produit() + "/LECON3.DAT"), QByteArray("Leçon 3"));
@@ -141,8 +142,7 @@ TEST_F(Parcours, AnnulerPendantUnTelechargementLaisseLeProduitIntact)
     // The chooser is usable again: the next attempt is already current.
     liste({" 2", serveur->url("/rien"), "RIEN.DAT"});
     QTest::mouseClick(choix.entree(0), Qt::LeftButton);
-    EXPECT_EQ(faux.dialogues.boites,
-              (std::vector<Boite>{{Icone::Information, "Pas d'actualisation",
-                                   "Vous disposez déjà de la dernière version en date."}}));
+    EXPECT_EQ(faux.dialogues.boites, (std::vector<Boite>{{Icone::Information, "Pas d'actualisation",
+                                                          "Vous disposez déjà de la dernière version en date."}}));
     EXPECT_EQ(coquille.demarres.size(), 1);
 }

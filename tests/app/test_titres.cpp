@@ -45,7 +45,8 @@ QString propriete(QWidget* fenetre, const char* nom)
         // WM_NAME is a STRING, in Latin-1; _NET_WM_NAME is in UTF-8.
         const auto* octets = static_cast<const char*>(xcb_get_property_value(r));
         const int longueur = xcb_get_property_value_length(r);
-        texte = r->type == XCB_ATOM_STRING ? QString::fromLatin1(octets, longueur) : QString::fromUtf8(octets, longueur);
+        texte =
+            r->type == XCB_ATOM_STRING ? QString::fromLatin1(octets, longueur) : QString::fromUtf8(octets, longueur);
         std::free(r);
     }
     return texte;

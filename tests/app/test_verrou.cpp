@@ -25,9 +25,8 @@ using namespace velorine::test;
 
 namespace {
 
-const QString ligneattendue = QStringLiteral(
-    "Mise à jour impossible: Une mise à jour de Velorine est déjà en cours. "
-    "Attendez qu'elle soit terminée avant d'en lancer une autre.\n");
+const QString ligneattendue = QStringLiteral("Mise à jour impossible: Une mise à jour de Velorine est déjà en cours. "
+                                             "Attendez qu'elle soit terminée avant d'en lancer une autre.\n");
 
 // True when some process holds the lock of dossier, tried from here without
 // waiting (and released at once when it was free).

@@ -155,7 +155,7 @@ TEST_F(TypeMaj, LigneDeVersion)
         {"-3", 0, u"Version actuelle : 1.-3", -3},
         {" 7", 0, u"Version actuelle : 1.7", 7},
         {"", 9, u"Version actuelle : version d'origine", 0},
-        {"99999", 7, u"Version actuelle : 1.7", 7},   // out of range: the level stays
+        {"99999", 7, u"Version actuelle : 1.7", 7}, // out of range: the level stays
         {"99999", 0, u"Version actuelle : version d'origine", 0},
     };
     for (const Cas& c : cas) {

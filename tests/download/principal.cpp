@@ -8,9 +8,8 @@
 
 int main(int argc, char** argv)
 {
-    for (const char* nom : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ftp_proxy", "FTP_PROXY",
-                            "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY",
-                            "SSL_CERT_FILE", "SSL_CERT_DIR", "CURL_CA_BUNDLE"})
+    for (const char* nom : {"http_proxy", "https_proxy", "HTTPS_PROXY", "ftp_proxy", "FTP_PROXY", "all_proxy",
+                            "ALL_PROXY", "no_proxy", "NO_PROXY", "SSL_CERT_FILE", "SSL_CERT_DIR", "CURL_CA_BUNDLE"})
         ::unsetenv(nom);
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

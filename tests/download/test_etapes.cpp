@@ -88,7 +88,9 @@ std::vector<std::string> lignes(const std::vector<Boite>& boites)
 {
     std::vector<std::string> r;
     for (const Boite& b : boites) {
-        const char* icone = b.icone == Icone::Erreur ? "erreur" : b.icone == Icone::Information ? "information" : "question";
+        const char* icone = b.icone == Icone::Erreur        ? "erreur"
+                            : b.icone == Icone::Information ? "information"
+                                                            : "question";
         r.push_back(std::string(icone) + "|" + b.titre.toStdString() + "|" + b.texte.toStdString());
     }
     return r;
@@ -207,8 +209,8 @@ TEST_F(Etapes, LesNiveauxPlusRecentsSontTelechargesDansLOrdreEtLePlusHautEstInsc
     liste(groupes({" 3", " 5", " 4"}));
     EXPECT_TRUE(activer());
     EXPECT_EQ(demandes(), (QStringList{"GET /f3.dat", "GET /f5.dat", "GET /f4.dat"}));
-    EXPECT_EQ(vue.legendes, (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3",
-                                             "Transfert du fichier 3 / 3"}));
+    EXPECT_EQ(vue.legendes,
+              (QStringList{"Transfert du fichier 1 / 3", "Transfert du fichier 2 / 3", "Transfert du fichier 3 / 3"}));
     for (int n : {3, 4, 5})
         EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON%1.DAT").arg(n))), contenu(n));
     EXPECT_EQ(niveaulu(), QStringLiteral(" 5"));
@@ -273,7 +275,7 @@ TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
     struct Cas {
         std::vector<std::pair<QString, int>> niveaux; // entry, file fetched
         QStringList demandes;
-        QString enregistre; // "" when nothing is newer
+        QString enregistre;                    // "" when nothing is newer
         QString actuel = QStringLiteral(" 2"); // record 24 before the run
     };
     const std::vector<Cas> cas{
@@ -303,7 +305,8 @@ TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
         b.niveau(c.actuel);
         QStringList entrees;
         for (const auto& [niveau, fichier] : c.niveaux)
-            entrees << niveau << b.url(QStringLiteral("/f%1.dat").arg(fichier)) << QStringLiteral("L%1.DAT").arg(fichier);
+            entrees << niveau << b.url(QStringLiteral("/f%1.dat").arg(fichier))
+                    << QStringLiteral("L%1.DAT").arg(fichier);
         b.liste(entrees);
         const QByteArray avant = b.tempo();
         EXPECT_TRUE(b.activer());
@@ -319,7 +322,8 @@ TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
         } else {
             EXPECT_EQ(b.niveaulu(), c.enregistre);
             EXPECT_EQ(lignes({b.faux.dialogues.boites.back()}),
-                      lignes({information("Actualisation terminée.", "Vous disposez maintenant de la version" + c.enregistre)}));
+                      lignes({information("Actualisation terminée.",
+                                          "Vous disposez maintenant de la version" + c.enregistre)}));
         }
     }
 }
@@ -328,14 +332,14 @@ TEST_F(Etapes, LesEntreesSontRogneesEtLesNomsSontDesNomsWindows)
 {
     ASSERT_TRUE(QDir().mkpath(chemin(QStringLiteral("donnees"))));
     ecrirefichier(chemin(QStringLiteral("donnees/sons.dat")), "anciens sons");
-    liste({"  3  ", "  " + url(QStringLiteral("/f3.dat")) + "  ", "  LECON3.DAT  ",
-           " 4", url(QStringLiteral("/f4.dat")), "DONNEES\\SONS.DAT"});
+    liste({"  3  ", "  " + url(QStringLiteral("/f3.dat")) + "  ", "  LECON3.DAT  ", " 4",
+           url(QStringLiteral("/f4.dat")), "DONNEES\\SONS.DAT"});
     EXPECT_TRUE(activer());
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), contenu(3));
     // The existing folder and file are found whatever their case: no twin.
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("donnees/sons.dat"))), contenu(4));
-    EXPECT_EQ(contenudossier(produit), (QStringList{"LECON3.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS",
-                                                    "donnees", "donnees/sons.dat"}));
+    EXPECT_EQ(contenudossier(produit),
+              (QStringList{"LECON3.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS", "donnees", "donnees/sons.dat"}));
     EXPECT_EQ(niveaulu(), QStringLiteral(" 4"));
 }
 
@@ -379,8 +383,15 @@ TEST_F(Etapes, UnEchecSurLeDeuxiemeDeTroisGardeLePremierEtLAncienNiveau)
 TEST(EtapesEcriture, LesCiblesImpossiblesAEcrireSontDesEchecsDEcriture)
 {
     const QStringList noms{
-        "MANQUE\\A.DAT", "DOSSIER", "LECON1.DAT\\A.DAT", "..\\dehors.dat", "DOSSIER\\..\\..\\dehors.dat",
-        "\\dehors.dat", "/etc/velorine-dehors", "C:\\dehors.dat", "",
+        "MANQUE\\A.DAT",
+        "DOSSIER",
+        "LECON1.DAT\\A.DAT",
+        "..\\dehors.dat",
+        "DOSSIER\\..\\..\\dehors.dat",
+        "\\dehors.dat",
+        "/etc/velorine-dehors",
+        "C:\\dehors.dat",
+        "",
     };
     for (const QString& nom : noms) {
         SCOPED_TRACE(nom.toStdString());
@@ -429,7 +440,7 @@ TEST(EtapesListe, UneListeImpossibleATelechargerOuAEcrireEstSignalee)
     const Boite telechargement = erreur("Ouverture impossible", "Téléchargement impossible");
     const Boite ecriture = erreur("Ouverture impossible", "Ecriture sur dique impossible");
     struct Cas {
-        QString adresse; // "@" + path on the server
+        QString adresse;   // "@" + path on the server
         bool listedossier; // LISTE.MAJ is a folder
         Boite boite;
     };
@@ -446,7 +457,8 @@ TEST(EtapesListe, UneListeImpossibleATelechargerOuAEcrireEstSignalee)
         ASSERT_TRUE(b.pret());
         b.liste(b.groupes({" 3"}));
         const QString adresse = c.adresse.startsWith(u'@') ? b.url(c.adresse.mid(1)) : c.adresse;
-        ecrirefichier(b.chemin(QStringLiteral("PARANET.LST")), fichierenregistrements({"", "", "", "", "", "", adresse}));
+        ecrirefichier(b.chemin(QStringLiteral("PARANET.LST")),
+                      fichierenregistrements({"", "", "", "", "", "", adresse}));
         if (c.listedossier) {
             ASSERT_TRUE(QDir().mkpath(b.chemin(QStringLiteral("LISTE.MAJ"))));
         }
@@ -499,7 +511,8 @@ TEST_F(Etapes, LaListeFinitALaPremiereEntreeBlancheEtGardeLesEntreesTellesQuelle
 {
     etat.fichierliste = chemin(QStringLiteral("LISTE.MAJ"));
     vue.liste = QStringList{"ancienne entrée"};
-    ecrirefichier(etat.fichierliste, fichierenregistrements({marque, "  3  ", "adresse", "NOM", "   ", " 4", "a", "B"}));
+    ecrirefichier(etat.fichierliste,
+                  fichierenregistrements({marque, "  3  ", "adresse", "NOM", "   ", " 4", "a", "B"}));
     dresseliste(etat, services, fenetre);
     EXPECT_EQ(vue.liste, (QStringList{"  3  ", "adresse", "NOM"}));
     EXPECT_TRUE(faux.dialogues.boites.empty());

@@ -107,7 +107,8 @@ protected:
     QString labet() const { return controle<QLabel>("Labet")->text(); }
     int questions() const
     {
-        return static_cast<int>(std::count(faux.dialogues.boites.begin(), faux.dialogues.boites.end(), fermerconnexion));
+        return static_cast<int>(
+            std::count(faux.dialogues.boites.begin(), faux.dialogues.boites.end(), fermerconnexion));
     }
 
     QTemporaryDir dossier;
@@ -184,10 +185,10 @@ TEST_F(FeuilleFTP, LaBarreSuitLesOctetsDuFichierCourant)
     auto* barre = controle<QProgressBar>("progression");
     EXPECT_TRUE(barre->isHidden());
     const std::tuple<long long, long long, int, int> cas[] = {
-        {0, 3'000'000'000LL, 1000, 0},                 // larger than an int
+        {0, 3'000'000'000LL, 1000, 0}, // larger than an int
         {1'500'000'000LL, 3'000'000'000LL, 1000, 500},
         {3'000'000'000LL, 3'000'000'000LL, 1000, 1000},
-        {7, 0, 0, -1},                                 // no size announced
+        {7, 0, 0, -1}, // no size announced
         {7, -1, 0, -1},
     };
     for (const auto& [recus, total, maximum, valeur] : cas) {
@@ -218,7 +219,7 @@ TEST_F(FeuilleFTP, Dessin)
             ASSERT_EQ(qAlpha(icone.pixel(x, y)), 0);
 
     const Placement placements[] = {
-        {"Image1", 360, 240, 480, 480},  {"Image2", 600, 480, 480, 480},  {"Labet", 1440, 360, 5535, 315},
+        {"Image1", 360, 240, 480, 480},   {"Image2", 600, 480, 480, 480},      {"Labet", 1440, 360, 5535, 315},
         {"Label1", 360, 1200, 6855, 495}, {"Command2", 2880, 1920, 1215, 375}, {"List1", 4560, 0, 1335, 840},
     };
     for (const Placement& p : placements) {
@@ -231,7 +232,8 @@ TEST_F(FeuilleFTP, Dessin)
         EXPECT_EQ(pm.size(), QSize(32, 32)) << image;
     }
     // The computer lies over the globe.
-    EXPECT_GT(fenetre.children().indexOf(controle<QLabel>("Image2")), fenetre.children().indexOf(controle<QLabel>("Image1")));
+    EXPECT_GT(fenetre.children().indexOf(controle<QLabel>("Image2")),
+              fenetre.children().indexOf(controle<QLabel>("Image1")));
 
     const QLabel* l = controle<QLabel>("Labet");
     EXPECT_EQ(l->text(), QStringLiteral("Télécharger un fichier"));
@@ -337,7 +339,8 @@ TEST_F(FeuilleFTP, LesEtapesSuiventMemeApresUnEchecEtLaFenetreSeFermeUneFois)
     faux.dialogues.reponses = {false, false, false};
     int dechargees = 0;
     etapes.corpscartesnet = [&](Etat& e, Services& s, HoteEtapes& f) {
-        s.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"), QStringLiteral("Téléchargement impossible"));
+        s.dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"),
+                            QStringLiteral("Téléchargement impossible"));
         e.abandon = true;
         f.decharger();
         ++dechargees;

@@ -195,21 +195,21 @@ TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
         bool riendanslepuits;
     };
     const std::vector<Cas> cas{
-        {serveur.url(QStringLiteral("/absent.bin")), true},          // 404
+        {serveur.url(QStringLiteral("/absent.bin")), true}, // 404
         {serveur.url(QStringLiteral("/erreur/403")), true},
         {serveur.url(QStringLiteral("/erreur/500")), true},
-        {serveur.url(QStringLiteral("/erreur/302")), true},          // a redirect without a destination
+        {serveur.url(QStringLiteral("/erreur/302")), true}, // a redirect without a destination
         {serveur.url(QStringLiteral("/erreur/300")), true},
         {serveur.url(QStringLiteral("/erreur/304")), true},
         {serveur.url(QStringLiteral("/redirige?vers=/absent.bin")), true},
-        {serveur.url(QStringLiteral("/boucle")), true},              // endless redirects
-        {serveur.url(QStringLiteral("/court/1000/5000")), false},    // shorter than announced
-        {serveur.url(QStringLiteral("/coupe/1000/5000")), false},    // connection reset
+        {serveur.url(QStringLiteral("/boucle")), true},           // endless redirects
+        {serveur.url(QStringLiteral("/court/1000/5000")), false}, // shorter than announced
+        {serveur.url(QStringLiteral("/coupe/1000/5000")), false}, // connection reset
         {serveur.url(QStringLiteral("/redirige?vers=file:///etc/hostname")), true},
         {ftp.url(QStringLiteral("/absent.bin")), true},
         {QUrl::fromLocalFile(dossier.filePath(QStringLiteral("absent.bin"))).toString(), true},
-        {QStringLiteral("http://127.0.0.1:1/a.bin"), true},          // connection refused
-        {QString(), true},                                           // no address
+        {QStringLiteral("http://127.0.0.1:1/a.bin"), true}, // connection refused
+        {QString(), true},                                  // no address
         {QStringLiteral("gopher://127.0.0.1/a"), true},
     };
     for (const Cas& c : cas) {
@@ -245,8 +245,9 @@ TEST_F(Moteur, LesBlancsAutourDUneAdresseSontOtes)
     ecrirefichier(dossier.filePath(QStringLiteral("le fichier.bin")), "avec espace");
     ServeurHttp serveur(dossier.path());
     ASSERT_TRUE(serveur.pret());
-    for (const QString& adresse : {QStringLiteral(" ") + serveur.url(QStringLiteral("/a.bin")) + QStringLiteral("  "),
-                                   QStringLiteral("\t") + serveur.url(QStringLiteral("/le fichier.bin")) + QStringLiteral(" \r\n")}) {
+    for (const QString& adresse :
+         {QStringLiteral(" ") + serveur.url(QStringLiteral("/a.bin")) + QStringLiteral("  "),
+          QStringLiteral("\t") + serveur.url(QStringLiteral("/le fichier.bin")) + QStringLiteral(" \r\n")}) {
         SCOPED_TRACE(adresse.toStdString());
         PuitsMemoire puits;
         EXPECT_EQ(fetch(adresse, puits), QString());
@@ -295,8 +296,8 @@ bool certificat(const QString& dossier, QString& cert, QString& cle)
     cert = dossier + QStringLiteral("/cert.pem");
     cle = dossier + QStringLiteral("/cle.pem");
     QProcess req;
-    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert,
-                        "-days", "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert, "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
     return req.waitForFinished(60000) && req.exitCode() == 0;
 }
 
@@ -326,7 +327,8 @@ TEST_F(Moteur, HttpsNeRedirigeJamaisVersHttpEnClair)
         SCOPED_TRACE(vers.toStdString());
         etats.clear();
         PuitsMemoire puits;
-        EXPECT_FALSE(fetch(tls.url(QStringLiteral("https"), QStringLiteral("/redirige?vers=") + vers), puits).isEmpty());
+        EXPECT_FALSE(
+            fetch(tls.url(QStringLiteral("https"), QStringLiteral("/redirige?vers=") + vers), puits).isEmpty());
         EXPECT_TRUE(puits.contenu.isEmpty());
         EXPECT_EQ(etats.back(), 11);
     }
@@ -341,13 +343,12 @@ TEST_F(Moteur, HttpsAvecUnCertificatAutosigneEstRefuse)
     const QString cert = dossier.filePath(QStringLiteral("cert.pem"));
     const QString cle = dossier.filePath(QStringLiteral("cle.pem"));
     QProcess req;
-    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert,
-                        "-days", "1", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert, "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
     ASSERT_TRUE(req.waitForFinished(60000));
     ASSERT_EQ(req.exitCode(), 0) << req.readAllStandardError().toStdString();
 
-    ServeurLocal serveur(QStringLiteral("serveur_http.py"),
-                         {"--dossier", dossier.path(), "--tls", cert, cle});
+    ServeurLocal serveur(QStringLiteral("serveur_http.py"), {"--dossier", dossier.path(), "--tls", cert, cle});
     ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
     PuitsMemoire puits;
     const QString raison = fetch(serveur.url(QStringLiteral("https"), QStringLiteral("/a.bin")), puits);
@@ -607,12 +608,12 @@ protected:
                              + QStringList{"-keyout", d.filePath(nom + ".key"), "-out", d.filePath(nom + ".pem"),
                                            "-days", "2", "-subj", "/CN=Velorine test " + nom});
         pretes_ = pretes_
-            && lancer(QStringList{"req"} + ec
-                      + QStringList{"-keyout", d.filePath("serveur.key"), "-out", d.filePath("serveur.csr"),
-                                    "-subj", "/CN=127.0.0.1"})
-            && lancer({"x509", "-req", "-in", d.filePath("serveur.csr"), "-CA", d.filePath("ca.pem"),
-                       "-CAkey", d.filePath("ca.key"), "-CAcreateserial", "-out", d.filePath("serveur.pem"),
-                       "-days", "1", "-extfile", d.filePath("ext.cnf")});
+                  && lancer(QStringList{"req"} + ec
+                            + QStringList{"-keyout", d.filePath("serveur.key"), "-out", d.filePath("serveur.csr"),
+                                          "-subj", "/CN=127.0.0.1"})
+                  && lancer({"x509", "-req", "-in", d.filePath("serveur.csr"), "-CA", d.filePath("ca.pem"), "-CAkey",
+                             d.filePath("ca.key"), "-CAcreateserial", "-out", d.filePath("serveur.pem"), "-days", "1",
+                             "-extfile", d.filePath("ext.cnf")});
         // A folder of hashed certificates holding the authority.
         d.mkdir(QStringLiteral("dossierca"));
         QFile::copy(d.filePath("ca.pem"), d.filePath("dossierca/ca.pem"));
@@ -660,12 +661,9 @@ TEST_F(Autorites, LesAutoritesDeLEnvironnementSAjoutentAuMagasinDuSysteme)
         bool accepte;
     };
     const std::vector<Cas> cas{
-        {"SSL_CERT_FILE", chemin("ca.pem"), true},
-        {"CURL_CA_BUNDLE", chemin("ca.pem"), true},
-        {"SSL_CERT_DIR", chemin("dossierca"), true},
-        {"SSL_CERT_FILE", chemin("autre.pem"), false},
-        {"SSL_CERT_FILE", chemin("absent.pem"), false},
-        {nullptr, QString(), false},
+        {"SSL_CERT_FILE", chemin("ca.pem"), true},      {"CURL_CA_BUNDLE", chemin("ca.pem"), true},
+        {"SSL_CERT_DIR", chemin("dossierca"), true},    {"SSL_CERT_FILE", chemin("autre.pem"), false},
+        {"SSL_CERT_FILE", chemin("absent.pem"), false}, {nullptr, QString(), false},
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(std::string(c.variable ? c.variable : "-") + "=" + c.valeur.toStdString());

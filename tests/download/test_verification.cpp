@@ -63,15 +63,19 @@ protected:
     {
         QStringList e;
         for (const QString& nom : contenudossier(produit))
-            e << nom + u'=' + QString::fromLatin1(QCryptographicHash::hash(lirefichier(chemin(nom)), QCryptographicHash::Sha256).toHex());
+            e << nom + u'='
+                     + QString::fromLatin1(
+                         QCryptographicHash::hash(lirefichier(chemin(nom)), QCryptographicHash::Sha256).toHex());
         return e;
     }
 
     Resultat verifier(const QStringList& prefixe = {})
     {
         QStringList tout = prefixe;
-        tout << QStringLiteral(VELORINE_EXE) << "--product-dir" << produit << "--unattended" << "--check"
-             << "--timeout" << "5";
+        tout << QStringLiteral(VELORINE_EXE) << "--product-dir" << produit << "--unattended"
+             << "--check"
+             << "--timeout"
+             << "5";
         QProcess p;
         p.start(tout.takeFirst(), tout);
         Resultat r;
@@ -102,9 +106,14 @@ TEST_F(Verification, UneMiseAJourAttendDix)
     EXPECT_EQ(r.sortie, "niveau actuel : 2\n"
                         "niveau proposé : 5\n"
                         "fichiers à télécharger : 3\n"
-                        "3\t" + url("f3.dat") + "\tLECON3.DAT\n"
-                        "5\t" + url("f5.dat") + "\tDONNEES\\LECON5.DAT\n"
-                        "4\t" + url("f4.dat") + "\tLECON4.DAT\n");
+                        "3\t"
+                            + url("f3.dat")
+                            + "\tLECON3.DAT\n"
+                              "5\t"
+                            + url("f5.dat")
+                            + "\tDONNEES\\LECON5.DAT\n"
+                              "4\t"
+                            + url("f4.dat") + "\tLECON4.DAT\n");
     EXPECT_EQ(r.erreurs, QString());
     EXPECT_EQ(etatproduit(), avant);
     // Only the list was fetched.
@@ -182,14 +191,21 @@ TEST_F(Verification, EchecsUn)
     };
     const std::vector<Cas> cas{
         {"liste absente", [] {}, "Ouverture impossible: Téléchargement impossible\n"},
-        {"pas une liste", [&] { ecrirefichier(web + "/LISTE.MAJ", fichierenregistrements({"MAJQZ", "A.DAT"})); },
+        {"pas une liste",
+         [&] {
+             ecrirefichier(web + "/LISTE.MAJ", fichierenregistrements({"MAJQZ", "A.DAT"}));
+         },
          "Actualisation impossible: Pas de fichier téléchargé\n"},
         {"liste vide", [&] { liste({}); }, "Erreur: Erreur lors de l'ouverture du fichier\n"},
         {"paramètres absents", [&] { QFile::remove(chemin("PARANET.LST")); },
          "Lecture impossible: Lecture imposible sur le disque.\n"},
         {"niveau absent", [&] { QFile::rename(chemin("TEMPO.QZS"), chemin("TEMPO.ANCIEN")); },
          "Lecture impossible: Lecture imposible sur le disque.\n"},
-        {"niveau illisible", [&] { QFile::remove(chemin("TEMPO.QZS")); QDir().mkpath(chemin("TEMPO.QZS")); },
+        {"niveau illisible",
+         [&] {
+             QFile::remove(chemin("TEMPO.QZS"));
+             QDir().mkpath(chemin("TEMPO.QZS"));
+         },
          "Lecture impossible: Lecture imposible sur le disque.\n"},
     };
     for (const Cas& c : cas) {

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* octets, std::size_t ta
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString rel = it.next().mid(produit.size() + 1);
-        if (rel != u"A.DAT" && rel != u"Donnees" && rel != u"Donnees/B.DAT" && rel.compare(u"M.MAJ", Qt::CaseInsensitive) != 0)
+        if (rel != u"A.DAT" && rel != u"Donnees" && rel != u"Donnees/B.DAT"
+            && rel.compare(u"M.MAJ", Qt::CaseInsensitive) != 0)
             std::abort();
     }
     return 0;

@@ -14,7 +14,8 @@ using namespace velorine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* octets, std::size_t taille)
 {
-    const QString texte = cp1252::decoder(QByteArray(reinterpret_cast<const char*>(octets), static_cast<qsizetype>(taille)));
+    const QString texte =
+        cp1252::decoder(QByteArray(reinterpret_cast<const char*>(octets), static_cast<qsizetype>(taille)));
     try {
         const double v = lirenombre(texte);
         if (std::isnan(v))

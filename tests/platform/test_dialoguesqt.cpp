@@ -85,7 +85,8 @@ TEST(DialoguesQt, QuestionOuiNon)
         DialoguesQt dialogues;
         BoiteVue vue;
         repondre(vue, oui ? QStringLiteral("Oui") : QStringLiteral("Non"));
-        EXPECT_EQ(dialogues.question(QStringLiteral("Connexion"), QStringLiteral("Voulez-vous fermer la connexion ?")), oui);
+        EXPECT_EQ(dialogues.question(QStringLiteral("Connexion"), QStringLiteral("Voulez-vous fermer la connexion ?")),
+                  oui);
         EXPECT_EQ(vue.icone, QMessageBox::Question);
         EXPECT_EQ(vue.titre, QStringLiteral("Connexion"));
         EXPECT_EQ(vue.texte, QStringLiteral("Voulez-vous fermer la connexion ?"));

@@ -30,7 +30,7 @@ const QString python = QStringLiteral("/usr/bin/python3");
 const QString nm = QStringLiteral("org.freedesktop.NetworkManager");
 const QString mock = QStringLiteral("org.freedesktop.DBus.Mock");
 
-constexpr unsigned activee = 2;   // NM_ACTIVE_CONNECTION_STATE_ACTIVATED
+constexpr unsigned activee = 2;    // NM_ACTIVE_CONNECTION_STATE_ACTIVATED
 constexpr unsigned activation = 1; // NM_ACTIVE_CONNECTION_STATE_ACTIVATING
 
 // A private bus: a dbus-daemon of our own on a socket in a temporary folder,
@@ -54,19 +54,21 @@ public:
         QFile config(dossier_.filePath(QStringLiteral("bus.conf")));
         if (!config.open(QIODevice::WriteOnly))
             return QStringLiteral("cannot write the bus configuration");
-        config.write(QStringLiteral(
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig>\n"
-            "  <type>session</type>\n"
-            "  <listen>unix:dir=%1</listen>\n"
-            "  <auth>EXTERNAL</auth>\n"
-            "  <policy context=\"default\">\n"
-            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-            "    <allow eavesdrop=\"true\"/>\n"
-            "    <allow own=\"*\"/>\n"
-            "  </policy>\n"
-            "</busconfig>\n").arg(dossier_.path()).toUtf8());
+        config.write(
+            QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                           " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                           "<busconfig>\n"
+                           "  <type>session</type>\n"
+                           "  <listen>unix:dir=%1</listen>\n"
+                           "  <auth>EXTERNAL</auth>\n"
+                           "  <policy context=\"default\">\n"
+                           "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                           "    <allow eavesdrop=\"true\"/>\n"
+                           "    <allow own=\"*\"/>\n"
+                           "  </policy>\n"
+                           "</busconfig>\n")
+                .arg(dossier_.path())
+                .toUtf8());
         config.close();
 
         demon_.start(exe, {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
@@ -103,11 +105,10 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("BUS"), adresse_);
-        return lancer(env, {QStringLiteral("-c"), QStringLiteral(
-            "import dbus, os, time\n"
-            "bus = dbus.bus.BusConnection(os.environ['BUS'])\n"
-            "bus.request_name('org.freedesktop.NetworkManager')\n"
-            "time.sleep(120)\n")});
+        return lancer(env, {QStringLiteral("-c"), QStringLiteral("import dbus, os, time\n"
+                                                                 "bus = dbus.bus.BusConnection(os.environ['BUS'])\n"
+                                                                 "bus.request_name('org.freedesktop.NetworkManager')\n"
+                                                                 "time.sleep(120)\n")});
     }
 
     QDBusConnection bus() const { return bus_; }
@@ -126,8 +127,10 @@ public:
     // A device of the given NetworkManager type (1 Ethernet, 8 modem, 23 PPP).
     QString peripherique(const QString& nomp, unsigned genre)
     {
-        const QString chemin = appeler(QStringLiteral("/org/freedesktop"), mock, QStringLiteral("AddEthernetDevice"),
-                                       {nomp, nomp, 20}).value(0).toString();
+        const QString chemin =
+            appeler(QStringLiteral("/org/freedesktop"), mock, QStringLiteral("AddEthernetDevice"), {nomp, nomp, 20})
+                .value(0)
+                .toString();
         appeler(QStringLiteral("/org/freedesktop"), mock, QStringLiteral("SetProperty"),
                 {chemin, QStringLiteral("org.freedesktop.NetworkManager.Device"), QStringLiteral("DeviceType"),
                  QVariant::fromValue(QDBusVariant(QVariant::fromValue(genre)))});
@@ -140,16 +143,20 @@ public:
         const QString conn = appeler(QStringLiteral("/org/freedesktop/NetworkManager/Settings"),
                                      QStringLiteral("org.freedesktop.NetworkManager.Settings"),
                                      QStringLiteral("AddConnection"), {QVariant::fromValue(reglages)})
-                                 .value(0).value<QDBusObjectPath>().path();
+                                 .value(0)
+                                 .value<QDBusObjectPath>()
+                                 .path();
         return appeler(QStringLiteral("/org/freedesktop"), mock, QStringLiteral("AddActiveConnection"),
                        {QStringList{peripherique}, conn, QStringLiteral("/"), nomc, etat})
-            .value(0).toString();
+            .value(0)
+            .toString();
     }
 
     QStringList actives()
     {
-        QDBusMessage m = QDBusMessage::createMethodCall(nm, QStringLiteral("/org/freedesktop/NetworkManager"),
-                                                        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(nm, QStringLiteral("/org/freedesktop/NetworkManager"),
+                                           QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
         m.setArguments({nm, QStringLiteral("ActiveConnections")});
         const QDBusMessage r = bus_.call(m, QDBus::Block, 10000);
         QStringList chemins;
@@ -258,8 +265,8 @@ TEST_F(NetworkManagerFactice, ModemGsmConnecteEtRaccroche)
 {
     avecnm();
     const QString modem = bus.peripherique(QStringLiteral("ttyUSB0"), 8);
-    const QString active = bus.connexion(QStringLiteral("gsm"), reglages(QStringLiteral("gsm"), QStringLiteral("Modem")),
-                                         modem, activee);
+    const QString active =
+        bus.connexion(QStringLiteral("gsm"), reglages(QStringLiteral("gsm"), QStringLiteral("Modem")), modem, activee);
     NumerotationNetworkManager n(bus.bus());
     EXPECT_TRUE(n.connexionactive());
     n.raccrocher();
@@ -282,14 +289,14 @@ TEST_F(NetworkManagerFactice, SeulesLesConnexionsParNumerotationComptent)
     // leaves the Ethernet connection alone.
     avecnm();
     const QString eth = bus.peripherique(QStringLiteral("eth0"), 1);
-    const QString filaire = bus.connexion(QStringLiteral("filaire"),
-                                          reglages(QStringLiteral("802-3-ethernet"), QStringLiteral("Filaire")), eth, activee);
+    const QString filaire = bus.connexion(
+        QStringLiteral("filaire"), reglages(QStringLiteral("802-3-ethernet"), QStringLiteral("Filaire")), eth, activee);
     NumerotationNetworkManager n(bus.bus());
     EXPECT_FALSE(n.connexionactive()); // Ethernet alone is no dial-up connection
 
     const QString modem = bus.peripherique(QStringLiteral("ttyUSB0"), 8);
-    const QString gsm = bus.connexion(QStringLiteral("gsm"), reglages(QStringLiteral("gsm"), QStringLiteral("Modem")),
-                                      modem, activee);
+    const QString gsm =
+        bus.connexion(QStringLiteral("gsm"), reglages(QStringLiteral("gsm"), QStringLiteral("Modem")), modem, activee);
     EXPECT_TRUE(n.connexionactive());
     n.raccrocher();
     EXPECT_EQ(bus.actives(), QStringList{filaire});
@@ -306,10 +313,10 @@ TEST_F(NetworkManagerFactice, SeuleLaPremiereConnexionParNumerotationDecide)
 }
 
 struct CasGenre {
-    const char* type;           // connection type
-    const char* bluetooth;      // bluetooth.type, or nullptr
-    unsigned peripherique;      // NetworkManager device type
-    bool numerotation;          // counts as a dial-up connection
+    const char* type;      // connection type
+    const char* bluetooth; // bluetooth.type, or nullptr
+    unsigned peripherique; // NetworkManager device type
+    bool numerotation;     // counts as a dial-up connection
 };
 
 TEST_F(NetworkManagerFactice, GenresDeConnexion)
@@ -320,8 +327,8 @@ TEST_F(NetworkManagerFactice, GenresDeConnexion)
         {"pppoe", nullptr, 1, true},
         {"bluetooth", "dun", 5, true},
         {"bluetooth", "panu", 5, false},
-        {"802-3-ethernet", nullptr, 8, true},   // carried by a modem device
-        {"802-3-ethernet", nullptr, 23, true},  // carried by a PPP device
+        {"802-3-ethernet", nullptr, 8, true},  // carried by a modem device
+        {"802-3-ethernet", nullptr, 23, true}, // carried by a PPP device
         {"802-3-ethernet", nullptr, 1, false},
         {"802-11-wireless", nullptr, 2, false},
         {"vpn", nullptr, 1, false},

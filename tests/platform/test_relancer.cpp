@@ -58,11 +58,12 @@ TEST(CoquillePosix, DemarreLeProduitDetacheDansSonDossier)
 {
     QTemporaryDir d;
     const QString trace = d.filePath("trace");
-    executable(d.filePath("VELORINE.EXE"),
-               "#!/bin/sh\n"
-               "{ cut -d' ' -f6 /proc/$$/stat; echo $$; pwd; readlink /proc/$$/fd/0; readlink /proc/$$/fd/2; } > trace.tmp\n"
-               "mv trace.tmp trace\n"
-               "echo fin >> trace\n");
+    executable(
+        d.filePath("VELORINE.EXE"),
+        "#!/bin/sh\n"
+        "{ cut -d' ' -f6 /proc/$$/stat; echo $$; pwd; readlink /proc/$$/fd/0; readlink /proc/$$/fd/2; } > trace.tmp\n"
+        "mv trace.tmp trace\n"
+        "echo fin >> trace\n");
     CoquillePosix coquille;
     coquille.demarrer(d.filePath("VELORINE.EXE"));
     const QList<QByteArray> lignes = attendre(trace).split('\n');
@@ -77,7 +78,9 @@ TEST(CoquillePosix, ProgrammeWindowsDemarreAvecWine)
 {
     QTemporaryDir d;
     QDir(d.path()).mkdir("bin");
-    executable(d.filePath("bin/wine"), "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/../wine.tmp\"; mv \"$(dirname \"$0\")/../wine.tmp\" \"$(dirname \"$0\")/../wine\"\n");
+    executable(
+        d.filePath("bin/wine"),
+        "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/../wine.tmp\"; mv \"$(dirname \"$0\")/../wine.tmp\" \"$(dirname \"$0\")/../wine\"\n");
     ecrirefichier(d.filePath("VELORINE.EXE"), QByteArray("MZ\x90\x00", 4)); // not executable here
     const QByteArray ancien = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(d.filePath("bin")) + ":" + ancien);

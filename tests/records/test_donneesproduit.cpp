@@ -42,7 +42,7 @@ struct CasNiveau {
 TEST_F(DonneesProduit, NiveauLuParLaRegleDuNombreEnTete)
 {
     const CasNiveau cas[] = {
-        {" 7", 7}, {"3.5", 4}, {"2.5", 2}, {"4.5", 4}, {"5.5", 6}, {"", 0},
+        {" 7", 7},  {"3.5", 4},  {"2.5", 2},   {"4.5", 4}, {"5.5", 6},        {"", 0},
         {"abc", 0}, {"7abc", 7}, {" 1 2", 12}, {"-3", -3}, {" 32767", 32767}, {"-32768", -32768},
     };
     for (const CasNiveau& c : cas) {
@@ -115,8 +115,7 @@ TEST_F(DonneesProduit, AdresseVerbatim)
         QString(),
     };
     for (const QString& adresse : cas) {
-        ecrirefichier(chemin("PARANET.LST"),
-                      fichierenregistrements({"1", "2", "3", "4", "5", "6", adresse, "8"}));
+        ecrirefichier(chemin("PARANET.LST"), fichierenregistrements({"1", "2", "3", "4", "5", "6", adresse, "8"}));
         EXPECT_EQ(donnees::lireadresse(fente, chemin("PARANET.LST")), adresse);
         EXPECT_FALSE(fente.ouverte());
     }

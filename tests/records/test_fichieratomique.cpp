@@ -148,8 +148,8 @@ TEST(FichierAtomique, LesTemporairesDesExecutionsMortesSontEnleves)
         f.valider();
     }
     const QString enmarchenom = QStringLiteral(".velorine-maj.%1.0").arg(enmarche);
-    EXPECT_EQ(contenudossier(d.path()),
-              (QStringList{".velorine-maj.1.0", enmarchenom, ".velorine-maj.ef34GH", ".velorine-maj.notes", "cible.dat"}));
+    EXPECT_EQ(contenudossier(d.path()), (QStringList{".velorine-maj.1.0", enmarchenom, ".velorine-maj.ef34GH",
+                                                     ".velorine-maj.notes", "cible.dat"}));
     EXPECT_EQ(lirefichier(d.filePath("cible.dat")), QByteArray("neuf"));
     ::close(tube[1]);
     ::waitpid(enmarche, nullptr, 0);

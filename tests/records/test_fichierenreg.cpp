@@ -77,8 +77,10 @@ TEST_F(FichierEnreg, EnregistrementEndommageEstUnEchecDeLecture)
 {
     QByteArray contenu = fichierenregistrements({"MAJQZ"});
     contenu += QByteArray("\x7f\x00", 2) + QByteArray(126, 'x'); // count 127
-    contenu += QByteArray("\x10\x00" "abc", 5);                    // runs past the end
-    contenu += QByteArray("\x05", 1);                              // a lone byte
+    contenu += QByteArray("\x10\x00"
+                          "abc",
+                          5);         // runs past the end
+    contenu += QByteArray("\x05", 1); // a lone byte
     ecrirefichier(chemin("f"), contenu);
     fente.ouvrirenreg(chemin("f"));
     EXPECT_EQ(fente.lireenreg(1), QStringLiteral("MAJQZ"));
@@ -87,7 +89,9 @@ TEST_F(FichierEnreg, EnregistrementEndommageEstUnEchecDeLecture)
     EXPECT_EQ(fente.lireenreg(5), QString());
     fente.fermerfichier();
 
-    ecrirefichier(chemin("g"), QByteArray("\x03\x00" "abc", 5)); // short last record, text complete
+    ecrirefichier(chemin("g"), QByteArray("\x03\x00"
+                                          "abc",
+                                          5)); // short last record, text complete
     fente.ouvrirenreg(chemin("g"));
     EXPECT_EQ(fente.lireenreg(1), QStringLiteral("abc"));
 }

@@ -14,42 +14,17 @@ struct CasNombre {
 TEST(LireNombre, SuitLaRegleDuNombreEnTete)
 {
     const CasNombre cas[] = {
-        {u"", 0},
-        {u"abc", 0},
-        {u"7abc", 7},
-        {u" 7", 7},
-        {u"   12", 12},
-        {u"1 2", 12},
-        {u"1\t2\n3", 123},
-        {u"-3", -3},
-        {u"+4", 4},
-        {u"- 3", -3},
-        {u"3.5", 3.5},
-        {u"2.4", 2.4},
-        {u".5", 0.5},
-        {u"5.", 5},
-        {u"1.2.3", 1.2},
-        {u"1E3", 1000},
-        {u"1.5e2", 150},
-        {u"2D2", 200},
-        {u"1E", 1},
-        {u"1E-2", 0.01},
-        {u"&HFF", 255},
-        {u"&hff", 255},
-        {u"&HFFFF", -1},
-        {u"&H8000", -32768},
-        {u"&H10000", 65536},
-        {u"&O17", 15},
-        {u"&O", 0},
-        {u"&X1", 0},
-        {u"-", 0},
-        {u".", 0},
-        {u"\r5", 0},
-        {u"40000", 40000},
-        {u"1E-400", 0},
+        {u"", 0},       {u"abc", 0},       {u"7abc", 7},    {u" 7", 7},          {u"   12", 12},
+        {u"1 2", 12},   {u"1\t2\n3", 123}, {u"-3", -3},     {u"+4", 4},          {u"- 3", -3},
+        {u"3.5", 3.5},  {u"2.4", 2.4},     {u".5", 0.5},    {u"5.", 5},          {u"1.2.3", 1.2},
+        {u"1E3", 1000}, {u"1.5e2", 150},   {u"2D2", 200},   {u"1E", 1},          {u"1E-2", 0.01},
+        {u"&HFF", 255}, {u"&hff", 255},    {u"&HFFFF", -1}, {u"&H8000", -32768}, {u"&H10000", 65536},
+        {u"&O17", 15},  {u"&O", 0},        {u"&X1", 0},     {u"-", 0},           {u".", 0},
+        {u"\r5", 0},    {u"40000", 40000}, {u"1E-400", 0},
     };
     for (const auto& c : cas) {
-        EXPECT_DOUBLE_EQ(lirenombre(QString::fromUtf16(c.texte)), c.valeur) << QString::fromUtf16(c.texte).toStdString();
+        EXPECT_DOUBLE_EQ(lirenombre(QString::fromUtf16(c.texte)), c.valeur)
+            << QString::fromUtf16(c.texte).toStdString();
     }
 }
 
@@ -69,12 +44,9 @@ TEST(LireNombre, UneValeurTropPetitePourUnDoubleVautZero)
 {
     const QString zeros(400, u'0');
     const QString cas[] = {
-        QStringLiteral("0.") + zeros + QStringLiteral("1"),
-        QStringLiteral("-0.") + zeros + QStringLiteral("1"),
-        QStringLiteral(".") + zeros + QStringLiteral("1"),
-        QStringLiteral("0.") + zeros + QStringLiteral("1E5"),
-        QStringLiteral("000.") + zeros + QStringLiteral("25D+3"),
-        QStringLiteral("1E-400"),
+        QStringLiteral("0.") + zeros + QStringLiteral("1"),       QStringLiteral("-0.") + zeros + QStringLiteral("1"),
+        QStringLiteral(".") + zeros + QStringLiteral("1"),        QStringLiteral("0.") + zeros + QStringLiteral("1E5"),
+        QStringLiteral("000.") + zeros + QStringLiteral("25D+3"), QStringLiteral("1E-400"),
         QStringLiteral("1") + zeros + QStringLiteral("E-800"),
     };
     for (const QString& texte : cas)
@@ -87,8 +59,8 @@ TEST(LireNombre, UneValeurTropPetitePourUnDoubleVautZero)
 TEST(Entier16, ArrondiAuPairEtLimites)
 {
     const std::pair<double, int> cas[] = {
-        {4.5, 4}, {5.5, 6}, {3.5, 4}, {2.5, 2}, {-2.5, -2}, {2.4, 2}, {2.6, 3},
-        {32767, 32767}, {-32768, -32768}, {32767.4, 32767}, {-32768.5, -32768}, {0.5, 0}, {1.5, 2},
+        {4.5, 4},       {5.5, 6},         {3.5, 4},         {2.5, 2},           {-2.5, -2}, {2.4, 2}, {2.6, 3},
+        {32767, 32767}, {-32768, -32768}, {32767.4, 32767}, {-32768.5, -32768}, {0.5, 0},   {1.5, 2},
     };
     for (const auto& [valeur, attendu] : cas)
         EXPECT_EQ(entier16(valeur), attendu) << valeur;

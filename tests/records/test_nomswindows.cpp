@@ -48,8 +48,13 @@ TEST(ResoudreNom, NomsHostilesRefuses)
 {
     QTemporaryDir d;
     QDir(d.path()).mkdir("sous");
-    for (const QString& nom : QStringList{"..\\..\\x", "..\\x", "sous\\..\\..\\x", "/etc/x", "\\x", "C:\\x", "c:x",
-                              "../x", QString("a") + QChar(u'\0') + "b", "a\x1b[2Jb", "a\ab", "a\rb", "a\nb",
-                              "a\x7f", "a<b", "a>b", "a:b", "sous\\a:b", "a\"b", "a|b", "a?b", "a*.dat"})
+    for (const QString& nom : QStringList{"..\\..\\x", "..\\x", "sous\\..\\..\\x",
+                                          "/etc/x",    "\\x",   "C:\\x",
+                                          "c:x",       "../x",  QString("a") + QChar(u'\0') + "b",
+                                          "a\x1b[2Jb", "a\ab",  "a\rb",
+                                          "a\nb",      "a\x7f", "a<b",
+                                          "a>b",       "a:b",   "sous\\a:b",
+                                          "a\"b",      "a|b",   "a?b",
+                                          "a*.dat"})
         EXPECT_THROW(resoudrenom(d.path(), nom), Echec) << nom.toStdString();
 }

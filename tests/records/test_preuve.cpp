@@ -74,9 +74,7 @@ protected:
         if (!aminisign())
             GTEST_SKIP() << "minisign absent (paquet Debian minisign) : signatures impossibles à produire";
         for (const char* nom : {"a", "b"}) {
-            ASSERT_EQ(executer("minisign", {"-G", "-W", "-p", chemin(nom) + ".pub", "-s",
-                                            chemin(nom) + ".key"}),
-                      0);
+            ASSERT_EQ(executer("minisign", {"-G", "-W", "-p", chemin(nom) + ".pub", "-s", chemin(nom) + ".key"}), 0);
         }
         cleA = lirefichier(chemin("a") + ".pub");
         cleB = lirefichier(chemin("b") + ".pub");
@@ -93,7 +91,7 @@ protected:
         const QString message = chemin("message");
         ecrirefichier(message, contenu);
         QFile::remove(message + ".minisig");
-        QStringList args {"-S", "-s", chemin(nom) + ".key", "-m", message, "-t", commentaire};
+        QStringList args{"-S", "-s", chemin(nom) + ".key", "-m", message, "-t", commentaire};
         if (ancien)
             args << "-l";
         QString sortie;
@@ -115,8 +113,7 @@ TEST_F(Preuve, UneBonneSignaturePasseEnModePrehacheEtAncien)
         SCOPED_TRACE(ancien ? "ancien (-l)" : "préhaché");
         const QByteArray sig = signer("a", manifeste, ancien, "Velorine niveau 7");
         // The second line's first two bytes name the algorithm.
-        EXPECT_EQ(QByteArray::fromBase64(sig.split('\n').value(1)).left(2),
-                  QByteArray(ancien ? "Ed" : "ED"));
+        EXPECT_EQ(QByteArray::fromBase64(sig.split('\n').value(1)).left(2), QByteArray(ancien ? "Ed" : "ED"));
         const ClePublique cle = lirecle(cleA);
         EXPECT_EQ(verifiersignature(cle, manifeste, sig), QString("Velorine niveau 7"));
         const Manifeste m = manifesteprouve(cle, manifeste, sig);
@@ -156,8 +153,7 @@ TEST_F(Preuve, ToutEcartArreteLaVerification)
         {"manifeste allongé", cleA, m + "\n", bonne, "ne correspond pas au contenu signé"},
         {"commentaire de confiance changé", cleA, m, remplacer(bonne, 2, "trusted comment: niveau 8"),
          "signature globale"},
-        {"signature globale d'une autre signature", cleA, m, remplacer(bonne, 3, ligne(autre, 3)),
-         "signature globale"},
+        {"signature globale d'une autre signature", cleA, m, remplacer(bonne, 3, ligne(autre, 3)), "signature globale"},
         {"signée par une autre clé", cleA, m, parB, "autre clé"},
         {"clé d'une autre paire", cleB, m, bonne, "autre clé"},
         {"base64 abîmé", cleA, m, remplacer(bonne, 1, base64abime), "base64 invalide"},
@@ -165,10 +161,9 @@ TEST_F(Preuve, ToutEcartArreteLaVerification)
         {"base64 trop court", cleA, m, remplacer(bonne, 1, base64court), "longueur"},
         {"signature tronquée", cleA, m, bonne.left(bonne.size() / 2), "quatre lignes"},
         {"signature vide", cleA, m, "", "quatre lignes"},
-        {"signature sans commentaire de confiance", cleA, m, remplacer(bonne, 2, "comment: niveau 7"),
-         "quatre lignes"},
-        {"signature géante", cleA, m, "untrusted comment: " + QByteArray(8192, 'x') + "\n" + bonne.mid(bonne.indexOf('\n') + 1),
-         "trop long"},
+        {"signature sans commentaire de confiance", cleA, m, remplacer(bonne, 2, "comment: niveau 7"), "quatre lignes"},
+        {"signature géante", cleA, m,
+         "untrusted comment: " + QByteArray(8192, 'x') + "\n" + bonne.mid(bonne.indexOf('\n') + 1), "trop long"},
         {"clé tronquée", cleA.left(cleA.size() - 10), m, bonne, "clé publique"},
         {"clé sans commentaire", ligne(cleA, 1), m, bonne, "clé publique"},
         {"clé abîmée", remplacer(cleA, 1, cleabimee), m, bonne, ""},
@@ -212,8 +207,8 @@ TEST(Manifeste, LignesRefusees)
 
 TEST(Manifeste, NomsSansEgardALaCasseNiAuSeparateur)
 {
-    const QByteArray contenu = QByteArray(64, 'a') + "  DONNEES/lecon.dat\r\n" + QByteArray(64, 'B')
-                               + " *Prog.exe\n" + QByteArray(64, 'c') + "  Élève/Carré.txt";
+    const QByteArray contenu = QByteArray(64, 'a') + "  DONNEES/lecon.dat\r\n" + QByteArray(64, 'B') + " *Prog.exe\n"
+                               + QByteArray(64, 'c') + "  Élève/Carré.txt";
     const Manifeste m = Manifeste::lire(contenu);
     EXPECT_EQ(m.taille(), 3);
     for (const char* nom : {"DONNEES\\LECON.DAT", "donnees/lecon.dat", "Donnees\\.\\Lecon.dat", "\\DONNEES\\LECON.DAT"})
@@ -234,8 +229,7 @@ TEST(Empreinte, FichierCompareAuManifeste)
     for (int i = 0; i < 200000; ++i)
         contenu += char(i * 7 + i / 300);
     ecrirefichier(d.filePath("lecon.dat"), contenu);
-    const Manifeste m = Manifeste::lire(sha256(contenu) + "  DONNEES/LECON.DAT\n" + sha256("autre")
-                                        + "  PROG.EXE\n");
+    const Manifeste m = Manifeste::lire(sha256(contenu) + "  DONNEES/LECON.DAT\n" + sha256("autre") + "  PROG.EXE\n");
 
     const int fd = ::open(QFile::encodeName(d.filePath("lecon.dat")).constData(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -280,10 +274,10 @@ TEST_F(Preuve, SignerListeDeBoutEnBout)
     const QByteArray lecon = "leçon";
     ecrirefichier(dossier + "/PROG.EXE", prog);
     ecrirefichier(dossier + "/Donnees/lecon.dat", lecon);
-    const QByteArray liste = fichierenregistrements({"MAJQZ7INTERNET", "1", "http://h/PROG.EXE", "PROG.EXE", "2",
-                                                     "http://h/lecon.dat", "DONNEES\\LECON.DAT", "3",
-                                                     "http://h/PROG.EXE", "prog.exe", ""})
-                              + fichierenregistrements({"ignoré après la fin"});
+    const QByteArray liste =
+        fichierenregistrements({"MAJQZ7INTERNET", "1", "http://h/PROG.EXE", "PROG.EXE", "2", "http://h/lecon.dat",
+                                "DONNEES\\LECON.DAT", "3", "http://h/PROG.EXE", "prog.exe", ""})
+        + fichierenregistrements({"ignoré après la fin"});
     ecrirefichier(dossier + "/LISTE.MAJ", liste);
 
     const QString script = QStringLiteral(VELORINE_SCRIPTS "/signer-liste");

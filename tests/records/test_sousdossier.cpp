@@ -36,7 +36,8 @@ protected:
 
     void lier(const QString& vers, const QString& nom)
     {
-        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(racine.filePath(nom)).constData()), 0);
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(racine.filePath(nom)).constData()),
+                  0);
     }
 
     // The errno of a failed open, 0 for a success.
@@ -66,12 +67,12 @@ TEST_P(SousDossier, LiensEtRemonteesRefusesRienCreeDehors)
         {"DONNEES/A.DAT", O_RDONLY, true},
         {"DONNEES/SOUS", O_RDONLY | O_DIRECTORY, true},
         {"DONNEES/NOUVEAU.DAT", O_WRONLY | O_CREAT, true},
-        {"DONNEES/LIEN.DAT", O_RDONLY, false},           // a link to a file outside
+        {"DONNEES/LIEN.DAT", O_RDONLY, false}, // a link to a file outside
         {"DONNEES/LIEN.DAT", O_WRONLY | O_CREAT, false},
-        {"LIENDIR/secret", O_RDONLY, false},             // through a folder link
+        {"LIENDIR/secret", O_RDONLY, false}, // through a folder link
         {"LIENDIR/x.DAT", O_WRONLY | O_CREAT, false},
         {"LIENDIR", O_RDONLY | O_DIRECTORY, false},
-        {"PENDANT.DAT", O_WRONLY | O_CREAT, false},      // a dangling link
+        {"PENDANT.DAT", O_WRONLY | O_CREAT, false}, // a dangling link
         {"../x.DAT", O_WRONLY | O_CREAT, false},
         {"DONNEES/../../x.DAT", O_WRONLY | O_CREAT, false},
     };

@@ -53,7 +53,8 @@ inline QStringList contenudossier(const QString& dossier)
     QDir racine(dossier);
     const std::function<void(const QString&)> parcourir = [&](const QString& sous) {
         const QDir d(racine.filePath(sous));
-        for (const QString& n : d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        for (const QString& n :
+             d.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
             const QString rel = sous.isEmpty() ? n : sous + u'/' + n;
             noms.append(rel);
             if (QFileInfo(racine.filePath(rel)).isDir())

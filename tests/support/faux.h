@@ -28,8 +28,8 @@ struct Boite {
 inline void PrintTo(const Boite& b, std::ostream* sortie)
 {
     const char* icones[] = {"Erreur", "Information", "Question"};
-    *sortie << icones[static_cast<int>(b.icone)] << " \"" << b.titre.toStdString() << "\" \""
-            << b.texte.toStdString() << '"';
+    *sortie << icones[static_cast<int>(b.icone)] << " \"" << b.titre.toStdString() << "\" \"" << b.texte.toStdString()
+            << '"';
 }
 
 // Records every message box; answers questions from a script ("Non" when

@@ -101,8 +101,7 @@ private:
 class ServeurHttp : public ServeurLocal {
 public:
     explicit ServeurHttp(const QString& dossier, QStringList autres = {})
-        : ServeurLocal(QStringLiteral("serveur_http.py"),
-                       QStringList{QStringLiteral("--dossier"), dossier} + autres)
+        : ServeurLocal(QStringLiteral("serveur_http.py"), QStringList{QStringLiteral("--dossier"), dossier} + autres)
     {
     }
     QString url(const QString& chemin) const { return ServeurLocal::url(QStringLiteral("http"), chemin); }

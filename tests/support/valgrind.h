@@ -35,8 +35,12 @@ inline QStringList prefixevalgrind(QString& raison)
         raison = QStringLiteral("valgrind is not installed");
         return {};
     }
-    return {valgrind, "--quiet", "--leak-check=full", "--show-leak-kinds=definite,indirect",
-            "--errors-for-leak-kinds=definite,indirect", "--error-exitcode=" + QString::number(codevalgrind)};
+    return {valgrind,
+            "--quiet",
+            "--leak-check=full",
+            "--show-leak-kinds=definite,indirect",
+            "--errors-for-leak-kinds=definite,indirect",
+            "--error-exitcode=" + QString::number(codevalgrind)};
 }
 
 } // namespace velorine::test

@@ -92,8 +92,14 @@ TEST_F(Installation, FichierNonValideRelanceLeProduit)
         std::function<void(const QString&)> preparer;
     };
     const Cas cas[] = {
-        {"minuscules", [](const QString& c) { ecrirefichier(c, fichierenregistrements({"majqz", "FINI"})); }},
-        {"blanc final", [](const QString& c) { ecrirefichier(c, fichierenregistrements({"MAJQZ ", "FINI"})); }},
+        {"minuscules",
+         [](const QString& c) {
+             ecrirefichier(c, fichierenregistrements({"majqz", "FINI"}));
+         }},
+        {"blanc final",
+         [](const QString& c) {
+             ecrirefichier(c, fichierenregistrements({"MAJQZ ", "FINI"}));
+         }},
         {"vide", [](const QString& c) { ecrirefichier(c, QByteArray()); }},
         {"enregistrement endommagé", [](const QString& c) { ecrirefichier(c, QByteArray("\x05\x00MA", 4)); }},
         {"dossier", [](const QString& c) { QDir().mkpath(c); }},
@@ -102,7 +108,8 @@ TEST_F(Installation, FichierNonValideRelanceLeProduit)
     for (const auto& c : cas) {
         SCOPED_TRACE(c.nom);
         QTemporaryDir d;
-        const QString chemin = std::string(c.nom) == "dossier absent" ? d.filePath("absent/X.MAJ") : d.filePath("X.MAJ");
+        const QString chemin =
+            std::string(c.nom) == "dossier absent" ? d.filePath("absent/X.MAJ") : d.filePath("X.MAJ");
         c.preparer(chemin);
         faux = {};
         EXPECT_TRUE(installe(chemin, d.path()));

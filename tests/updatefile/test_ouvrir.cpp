@@ -49,8 +49,7 @@ protected:
         test::ecrirefichier(cle + "/DONNEES/SONS.DAT", "sons de décembre");
         test::ecrirefichier(cle + "/zeta.Maj", test::fichierenregistrements({"MAJQZ", "FINI"}));
         test::ecrirefichier(cle + "/notes.txt", "");
-        test::ecrirefichier(cle + "/sous/MANQUE.maj",
-                            test::fichierenregistrements({"MAJQZ", "ABSENT.DAT", "FINI"}));
+        test::ecrirefichier(cle + "/sous/MANQUE.maj", test::fichierenregistrements({"MAJQZ", "ABSENT.DAT", "FINI"}));
         test::ecrirefichier(cle + "/sous/minus.maj", test::fichierenregistrements({"majqz", "FINI"}));
 
         lecteurs = {{"/", "/ (Système)"}, {cle, "CLE"}, {racine + "/absent", "ABSENT"}};
@@ -215,8 +214,8 @@ TEST_F(Ouvrir, LaFenetreSuitSonDessin)
 
     // The frame is painted in the window's light grey, inside and out.
     const QImage image = fenetre->grab().toImage();
-    for (const QPoint dedans : {QPoint(twips(2000), twips(200)), QPoint(twips(2000), twips(1450)),
-                                QPoint(twips(60), twips(1000))}) {
+    for (const QPoint dedans :
+         {QPoint(twips(2000), twips(200)), QPoint(twips(2000), twips(1450)), QPoint(twips(60), twips(1000))}) {
         const QPoint point = Frame1->mapTo(fenetre.get(), dedans);
         EXPECT_EQ(image.pixelColor(point), QColor(192, 192, 192)) << point.x() << "," << point.y();
     }
@@ -335,8 +334,8 @@ TEST_F(Ouvrir, LeMotifIgnoreLaCasse)
         const char* nom;
         bool liste;
     } cas[] = {
-        {"a.maj", true}, {"B.MAJ", true}, {"c.Maj", true}, {"d.majx", false},
-        {"e.txt", false}, {"maj", false}, {"f.maj.bak", false}, {".cache.maj", false},
+        {"a.maj", true},  {"B.MAJ", true}, {"c.Maj", true},      {"d.majx", false},
+        {"e.txt", false}, {"maj", false},  {"f.maj.bak", false}, {".cache.maj", false},
     };
     QStringList attendus;
     for (const auto& c : cas) {
@@ -479,8 +478,9 @@ TEST_F(Ouvrir, UneCopieRateeLaisseLeDialogueOuvert)
     QTest::mouseClick(Command1, Qt::LeftButton);
 
     EXPECT_EQ(faux.dialogues.boites,
-              (std::vector<Boite>{{Icone::Erreur, "Mise à jour impossible",
-                                   "Fichier " + cle + "/sous/ABSENT.DAT introuvable ou déjà ouvert ou espace disque insuffisant."}}));
+              (std::vector<Boite>{
+                  {Icone::Erreur, "Mise à jour impossible",
+                   "Fichier " + cle + "/sous/ABSENT.DAT introuvable ou déjà ouvert ou espace disque insuffisant."}}));
     EXPECT_EQ(pendant, Qt::WaitCursor);
     EXPECT_EQ(fenetre->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(fenetre->isVisible());
@@ -500,8 +500,8 @@ TEST_F(Ouvrir, UnFichierNonValideRelanceLeProduit)
     clicFile1("minus.maj");
     QTest::mouseClick(Command1, Qt::LeftButton);
 
-    EXPECT_EQ(faux.dialogues.boites,
-              (std::vector<Boite>{{Icone::Erreur, "Mise à jour impossible", "Fichier " + cle + "/sous/minus.maj non valide"}}));
+    EXPECT_EQ(faux.dialogues.boites, (std::vector<Boite>{{Icone::Erreur, "Mise à jour impossible",
+                                                          "Fichier " + cle + "/sous/minus.maj non valide"}}));
     EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
     EXPECT_EQ(test::lirefichier(produit + "/LECON1.DAT"), "leçon 1 d'origine");
 }
@@ -528,13 +528,20 @@ TEST_F(Ouvrir, AnnulerRelanceLeProduit)
 
 TEST(Lecteurs, LeLecteurDUnDossierEstLaRacineLaPlusLongue)
 {
-    const QList<Lecteur> lecteurs{{"/", "/ (Système)"}, {"/home/eleve", "Dossier personnel"}, {"/media/eleve/CLE", "CLE"}};
+    const QList<Lecteur> lecteurs{
+        {"/", "/ (Système)"}, {"/home/eleve", "Dossier personnel"}, {"/media/eleve/CLE", "CLE"}};
     const struct {
         const char* dossier;
         qsizetype lecteur;
     } cas[] = {
-        {"/", 0}, {"/tmp", 0}, {"/home/eleve", 1}, {"/home/eleve/Documents", 1}, {"/home/eleves", 0},
-        {"/media/eleve/CLE", 2}, {"/media/eleve/CLE/MAJ", 2}, {"/media/eleve/CLEF", 0},
+        {"/", 0},
+        {"/tmp", 0},
+        {"/home/eleve", 1},
+        {"/home/eleve/Documents", 1},
+        {"/home/eleves", 0},
+        {"/media/eleve/CLE", 2},
+        {"/media/eleve/CLE/MAJ", 2},
+        {"/media/eleve/CLEF", 0},
     };
     for (const auto& c : cas)
         EXPECT_EQ(indexlecteur(lecteurs, c.dossier), c.lecteur) << c.dossier;
