@@ -3,16 +3,13 @@
 #include "base/echec.h"
 #include "base/texte.h"
 #include "download/feuille.h"
+#include "download/puitscible.h"
 #include "records/donneesproduit.h"
-#include "records/espacedisque.h"
-#include "records/fichieratomique.h"
 #include "records/nombres.h"
 #include "records/nomswindows.h"
 #include "download/releve.h"
 
-#include <QFileInfo>
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,63 +19,6 @@ namespace velorine {
 namespace {
 
 const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
-
-// Receives a fetched body into a temporary file beside its target, and puts
-// it in the target's place in valider(), once the whole body has arrived: a
-// failed or cancelled fetch leaves the old file as it was and no temporary
-// file behind, and memory stays flat whatever the size.
-//
-// The target is named, and its temporary file created, when the first bytes
-// arrive (or at valider() for an empty body). So a fetch that fails is told
-// as a fetch failure even when the target could not have been written, and a
-// target that cannot be written stops the transfer at its first bytes, as a
-// writing failure (EchecPuits). The target stays in the product folder: no
-// symbolic link there leads the file elsewhere.
-class PuitsCible : public Puits {
-public:
-    PuitsCible(std::function<QString()> cible, const QString& racine, bool enavance = false)
-        : cible_(std::move(cible)), racine_(racine), enavance_(enavance)
-    {
-    }
-
-    // A body of unknown length, or one that lies about it, stops before it
-    // would leave the product's disk almost full.
-    void ecrire(const char* octets, std::size_t nombre) override
-    {
-        FichierAtomique& f = fichier();
-        reserverespace(QFileInfo(f.cible()).path(), nombre);
-        f.ecrire(octets, nombre);
-    }
-
-    void recommencer() override { fichier_.reset(); }
-
-    // Puts the file in place; its folder joins dossiers, to be synced with
-    // the run's other folders. A file fetched ahead is named again first:
-    // the files put in place since may change which entry its name matches.
-    void valider(DossiersASynchroniser& dossiers)
-    {
-        FichierAtomique& f = fichier();
-        if (enavance_) {
-            const QString cible = cible_();
-            if (cible != f.cible())
-                f.recibler(cible);
-        }
-        f.valider(std::nullopt, &dossiers);
-    }
-
-private:
-    FichierAtomique& fichier()
-    {
-        if (!fichier_)
-            fichier_.emplace(cible_(), racine_);
-        return *fichier_;
-    }
-
-    std::function<QString()> cible_;
-    QString racine_;
-    bool enavance_;
-    std::optional<FichierAtomique> fichier_;
-};
 
 // Fetches adresse into puits; the window's status line follows the states
 // and its progress bar the bytes. Throws Echec for a failed or cancelled

@@ -7,10 +7,41 @@
 
 #include "base/echec.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
 
 namespace velorine {
+
+// What a server tells of a file, kept to ask it later whether the file
+// changed, or for the rest of it.
+struct Validateurs {
+    // The entity tag, as sent (quotes included); empty when none.
+    QByteArray etag;
+    // The modification date (Last-Modified, or the FTP server's MDTM), in
+    // seconds since 1970; -1 when none.
+    long long datemodif = -1;
+    // The whole file's length; -1 when unknown.
+    long long longueur = -1;
+    // The server serves byte ranges of the file.
+    bool plages = false;
+
+    bool operator==(const Validateurs&) const = default;
+};
+
+// What a sink asks of its fetch, before the fetch starts.
+struct Requete {
+    // From byte debut on, when the file is still the one si describes
+    // (Range with If-Range; FTP: a restart when its date is si's): the sink
+    // already holds the bytes before debut. When the server sends the whole
+    // file instead, the sink is told recommencer() first. 0: the whole file.
+    long long debut = 0;
+    // Only when the file changed since si (If-None-Match, If-Modified-Since;
+    // FTP: its date): otherwise the sink is told inchange(), no body comes
+    // and the fetch succeeds.
+    bool sichange = false;
+    Validateurs si;
+};
 
 // Receives the body of a fetch as it arrives. Throws Echec when it cannot
 // take the bytes (disk full); the engine then stops the transfer and throws
@@ -22,6 +53,14 @@ public:
     // Forgets the bytes taken so far: the fetch starts again. A sink given
     // to Transfert::anticiper() must support it.
     virtual void recommencer() {}
+
+    // Asked once before the fetch starts (and again if it starts over).
+    virtual Requete requete() const { return {}; }
+    // The validators of the file being sent, told before its first byte
+    // (for an empty body, before the fetch ends).
+    virtual void validateurs(const Validateurs& v) { (void)v; }
+    // The file has not changed since the requete's si: no body follows.
+    virtual void inchange() {}
 };
 
 // A fetch that failed because the sink could not write: a writing failure,
