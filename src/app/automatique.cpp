@@ -4,11 +4,14 @@
 #include "platform/numerotationsysteme.h"
 #include "download/controleurfeuille.h"
 #include "download/etapes.h"
+#include "download/miroir.h"
+#include "app/verrou.h"
 #include "records/etat.h"
 #include "updatefile/installation.h"
 #include "platform/services.h"
 #include "platform/transfertcurl.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <memory>
 
@@ -65,6 +68,30 @@ int mettreajoursansfenetre(const Options& options, const QString& dossierproduit
     // (an empty list) is unloaded, as no one is there to close it.
     feuille.decharger();
     return 1;
+}
+
+int miroirsansfenetre(const Options& options, const QString& dossierproduit)
+{
+    ServicesSansFenetre s(options);
+    ReglagesMiroir reglages;
+    reglages.dossierproduit = dossierproduit;
+    reglages.dossier = QDir::cleanPath(QFileInfo(options.miroir).absoluteFilePath());
+    reglages.adressebase = options.adressebase;
+    reglages.bavard = options.bavard;
+    if (!QDir().mkpath(reglages.dossier) || !QFileInfo(reglages.dossier).isDir()) {
+        s.dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                            QStringLiteral("Ecriture sur disque impossible"));
+        return 1;
+    }
+    // The same lock as an updater's on its product folder, on the mirror's
+    // folder.
+    if (!verrouillerproduit(reglages.dossier)) {
+        s.dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                            QStringLiteral("Un autre miroir est déjà en cours de mise à jour dans ce dossier."));
+        return statutdejaencours;
+    }
+    actualisermiroir(reglages, s.services);
+    return s.dialogues.erreurmontree() ? 1 : 0;
 }
 
 } // namespace velorine

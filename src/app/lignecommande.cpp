@@ -1,6 +1,24 @@
 #include "app/lignecommande.h"
 
 namespace velorine {
+namespace {
+
+// The address under which a room finds the mirror: http, https or ftp with a
+// host, or a file: address of a shared folder. Only printable ASCII, with
+// neither query nor fragment, as the files' paths are appended to it.
+bool adressebasevalide(const QString& adresse)
+{
+    for (QChar c : adresse)
+        if (c.unicode() <= u' ' || c.unicode() >= 0x7F || c == u'?' || c == u'#')
+            return false;
+    const QString a = adresse.toLower();
+    for (const QString& schema : {QStringLiteral("http://"), QStringLiteral("https://"), QStringLiteral("ftp://")})
+        if (a.startsWith(schema))
+            return a.size() > schema.size() && a[schema.size()] != u'/';
+    return a.startsWith(u"file:///");
+}
+
+} // namespace
 
 std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur)
 {
@@ -46,6 +64,21 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
                 erreur = QStringLiteral("le dossier du produit est vide");
                 return std::nullopt;
             }
+        } else if (a == u"--mirror") {
+            if (!valeur(o.miroir))
+                return std::nullopt;
+            if (o.miroir.isEmpty()) {
+                erreur = QStringLiteral("le dossier du miroir est vide");
+                return std::nullopt;
+            }
+        } else if (a == u"--base-url") {
+            if (!valeur(o.adressebase))
+                return std::nullopt;
+            if (!adressebasevalide(o.adressebase)) {
+                erreur = QStringLiteral("adresse du miroir invalide : ") + o.adressebase
+                         + QStringLiteral(" (http://, https://, ftp:// ou file:///, sans espace ni ? ni #)");
+                return std::nullopt;
+            }
         } else if (a == u"--install") {
             if (!valeur(o.fichiermaj))
                 return std::nullopt;
@@ -74,8 +107,24 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
         erreur = QStringLiteral("--check ne va pas avec --install ni --auto");
         return std::nullopt;
     }
-    if (o.sansfenetre && o.fichiermaj.isEmpty() && !o.automatique && !o.verification) {
-        erreur = QStringLiteral("--unattended demande --install FICHIER.maj, --auto ou --check");
+    if (!o.miroir.isEmpty() && (!o.fichiermaj.isEmpty() || o.automatique || o.verification)) {
+        erreur = QStringLiteral("--mirror ne va pas avec --install, --auto ni --check");
+        return std::nullopt;
+    }
+    if (!o.miroir.isEmpty() && o.adressebase.isEmpty()) {
+        erreur = QStringLiteral("--mirror demande --base-url ADRESSE");
+        return std::nullopt;
+    }
+    if (o.miroir.isEmpty() && !o.adressebase.isEmpty()) {
+        erreur = QStringLiteral("--base-url ne va qu'avec --mirror");
+        return std::nullopt;
+    }
+    if (!o.sansfenetre && !o.miroir.isEmpty()) {
+        erreur = QStringLiteral("--mirror demande --unattended");
+        return std::nullopt;
+    }
+    if (o.sansfenetre && o.fichiermaj.isEmpty() && !o.automatique && !o.verification && o.miroir.isEmpty()) {
+        erreur = QStringLiteral("--unattended demande --install FICHIER.maj, --auto, --check ou --mirror DOSSIER");
         return std::nullopt;
     }
     if (!o.sansfenetre && o.verification) {
@@ -111,6 +160,13 @@ QString texteaide()
                           "  --auto                    avec --unattended : mise à jour par téléchargement\n"
                           "  --check                   avec --unattended : vérifier, sans rien modifier,\n"
                           "                            si une mise à jour par téléchargement attend\n"
+"  --mirror DOSSIER          avec --unattended et --base-url : copier dans DOSSIER\n"
+                          "                            la liste des mises à jour et tous les fichiers\n"
+                          "                            qu'elle nomme, pour toute une salle ; seuls les\n"
+                          "                            fichiers changés sont téléchargés à nouveau\n"
+                          "  --base-url ADRESSE        l'adresse où les postes trouvent DOSSIER\n"
+                          "                            (http, https, ftp, ou file:/// d'un dossier partagé) :\n"
+                          "                            DOSSIER/LISTE.MAJ nomme ses fichiers à cette adresse\n"
                           "  --timeout SECONDES        délai sans progrès d'un transfert (60 par défaut)\n"
                           "  --parallel N              fichiers téléchargés à la fois, chacun mis en\n"
                           "                            place à son tour (4 par défaut ; 1 : un par un)\n"
@@ -130,8 +186,9 @@ QString texteaide()
                           "\n"
                           "Code de sortie sans fenêtre : 0 si aucun message d'erreur n'a été affiché,\n"
                           "1 sinon ; 2 pour une erreur dans la ligne de commande ; 3 si une autre mise\n"
-                          "à jour de Velorine est déjà en cours. Avec --check : 0 si le logiciel est à\n"
-                          "jour, 10 si une mise à jour attend, 1 en cas d'échec.\n");
+                          "à jour de Velorine (ou, avec --mirror, un autre miroir du même dossier) est\n"
+                          "déjà en cours. Avec --check : 0 si le logiciel est à jour, 10 si une mise\n"
+                          "à jour attend, 1 en cas d'échec.\n");
 }
 
 } // namespace velorine

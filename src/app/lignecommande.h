@@ -14,6 +14,8 @@ struct Options {
     bool choix = false;        // --chooser
     bool automatique = false;  // --auto
     bool verification = false; // --check
+    QString miroir;            // --mirror DIR: the folder of a room's mirror
+    QString adressebase;       // --base-url URL: where the room finds that folder
     int delai = 60;            // --timeout SECONDS: seconds without progress
     bool bavard = false;       // --verbose: one line on standard error per transfer
     int parallele = 4;         // --parallel N: fetches at once (1: one at a time)

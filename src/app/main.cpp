@@ -62,6 +62,10 @@ int main(int argc, char* argv[])
 
     const QString dossierproduit =
         options->dossierproduit.isEmpty() ? dossierexecutable() : QFileInfo(options->dossierproduit).absoluteFilePath();
+    if (!options->miroir.isEmpty()) { // changes no product: locks its own folder
+        QCoreApplication app(argc, argv);
+        return miroirsansfenetre(*options, dossierproduit);
+    }
     if (options->verification) { // writes nothing, so takes no lock
         QCoreApplication app(argc, argv);
         return verifiersansfenetre(*options, dossierproduit);

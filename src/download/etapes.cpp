@@ -18,8 +18,6 @@
 namespace velorine {
 namespace {
 
-const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
-
 // Fetches adresse into puits; the window's status line follows the states
 // and its progress bar the bytes. Throws Echec for a failed or cancelled
 // transfer, EchecPuits when the file could not take the bytes. After a
@@ -52,7 +50,8 @@ enum class Phase { Telechargement, Ecriture };
 // whole: there is no old file to delete first. Returns false, having written
 // nothing, when the user cancelled meanwhile. Only the list address, which
 // the administrator wrote, may name a local file; an address read from a
-// downloaded list is http, https or ftp. The file's folder joins dossiers.
+// downloaded list is http, https or ftp, unless the list is itself a local
+// file (provenanceliste). The file's folder joins dossiers.
 bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, Provenance provenance,
               PuitsCible& puits, DossiersASynchroniser& dossiers, Phase& phase)
 {
@@ -97,8 +96,10 @@ QString entree(const QStringList& liste, int i)
 class Avance {
 public:
     // groupes: the positions in liste of the groups to fetch, in order.
-    Avance(Transfert& transfert, const QStringList& liste, std::vector<int> groupes, const QString& produit)
-        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit)
+    Avance(Transfert& transfert, const QStringList& liste, std::vector<int> groupes, const QString& produit,
+           Provenance provenance)
+        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit),
+          provenance_(provenance)
     {
     }
     ~Avance() { transfert_.oublier(); }
@@ -114,7 +115,7 @@ public:
             if (enavance_.count(j))
                 continue;
             enavance_[j] = creer(j, true);
-            transfert_.anticiper(adresse(j), Provenance::Liste, *enavance_[j]);
+            transfert_.anticiper(adresse(j), provenance_, *enavance_[j]);
         }
         const auto it = enavance_.find(g);
         if (it == enavance_.end())
@@ -126,6 +127,7 @@ public:
 
     QString adresse(std::size_t g) const { return rogner(entree(liste_, groupes_[g] + 1)); }
     QString nom(std::size_t g) const { return rogner(entree(liste_, groupes_[g] + 2)); }
+    Provenance provenance() const { return provenance_; }
 
 private:
     std::unique_ptr<PuitsCible> creer(std::size_t g, bool enavance)
@@ -138,10 +140,17 @@ private:
     const QStringList& liste_;
     std::vector<int> groupes_;
     const QString& produit_;
+    Provenance provenance_;
     std::map<std::size_t, std::unique_ptr<PuitsCible>> enavance_;
 };
 
 } // namespace
+
+Provenance provenanceliste(const QString& adresseliste)
+{
+    return rogner(adresseliste).startsWith(QStringLiteral("file:"), Qt::CaseInsensitive) ? Provenance::Reglages
+                                                                                          : Provenance::Liste;
+}
 
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
 {
@@ -252,7 +261,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             if (v && *v > etat.versionactuelle)
                 groupes.push_back(k);
         }
-        Avance avance(services.transfert, liste, groupes, produit);
+        Avance avance(services.transfert, liste, groupes, produit, provenanceliste(etat.adresseliste));
         std::int16_t numero = 0;
         for (std::size_t g = 0; g < groupes.size(); ++g) {
             etape([&] { numero = plusun(numero); });
@@ -264,7 +273,7 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             const std::unique_ptr<PuitsCible> fichier = avance.puits(g);
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
-            if (!recevoir(etat, services, fenetre, avance.adresse(g), Provenance::Liste, *fichier, dossiers, phase))
+            if (!recevoir(etat, services, fenetre, avance.adresse(g), avance.provenance(), *fichier, dossiers, phase))
                 return;
         }
         dossiers.synchroniser();

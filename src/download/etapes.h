@@ -58,6 +58,16 @@ public:
     virtual void finprogression() {}
 };
 
+// Record 1 of an update list.
+inline const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
+
+// Where the addresses inside a list come from, given the list's own address
+// (record 7 of PARANET.LST). A list on a local file (a file: address: a
+// room's mirror on a shared folder) is as trusted as the settings that named
+// it, so its addresses may name local files too; a list fetched over http,
+// https or ftp may not.
+Provenance provenanceliste(const QString& adresseliste);
+
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre);
 void dresseliste(Etat& etat, Services& services, HoteEtapes& fenetre);
 void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre);

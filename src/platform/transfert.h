@@ -70,6 +70,14 @@ public:
     using Echec::Echec;
 };
 
+// A fetch that failed because the server says the file does not exist
+// (HTTP 404 or 410, an FTP server's "no such file", a missing local file):
+// for a file that a publisher may or may not serve.
+class EchecAbsent : public Echec {
+public:
+    using Echec::Echec;
+};
+
 // The connection states of a transfer, numbered as the status line numbers
 // them.
 enum class EtatTransfert : int {
@@ -117,7 +125,8 @@ public:
     // anything but the file (an HTTP status other than 2xx, an FTP error, a
     // body shorter or longer than announced, a local file that is not a
     // regular file, a local file named by an address read from a list);
-    // EchecPuits when the sink failed.
+    // EchecAbsent when the server says there is no such file; EchecPuits
+    // when the sink failed.
     virtual void ouvrirurl(const QString& adresse, Provenance provenance, Puits& puits, SuiviTransfert& suivi) = 0;
 
     // Cancels the request in progress and every fetch ahead; does nothing

@@ -164,6 +164,8 @@ const char* redirectionspermises(const std::string& schema)
 int ouvrirlocal(const std::string& chemin)
 {
     const int fd = ::open(chemin.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        throw EchecAbsent("ouverture de " + chemin + ": " + std::strerror(errno));
     if (fd < 0)
         throw Echec("ouverture de " + chemin + ": " + std::strerror(errno));
     struct stat st {};
@@ -842,11 +844,18 @@ void TransfertCurl::terminer(Session& s) const
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
     if (s.troplong)
         throw Echec("corps plus long qu'annoncé");
+    long statut = s.statutrefuse;
+    if (statut == 0 && resultat == CURLE_HTTP_RETURNED_ERROR)
+        curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &statut);
+    if (statut == 404 || statut == 410)
+        throw EchecAbsent("statut HTTP " + std::to_string(statut));
     if (s.statutrefuse != 0)
         throw Echec("statut HTTP " + std::to_string(s.statutrefuse));
     std::string raison = curl_easy_strerror(resultat);
     if (s.erreurcurl[0] != '\0')
         raison += std::string(": ") + s.erreurcurl;
+    if (resultat == CURLE_REMOTE_FILE_NOT_FOUND)
+        throw EchecAbsent(raison);
     throw Echec(raison);
 }
 

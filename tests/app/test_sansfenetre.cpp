@@ -249,6 +249,6 @@ TEST(LigneDeCommande, AideVersionEtErreurs)
     EXPECT_TRUE(r.sortie.startsWith("velorine-maj ")) << r.sortie.toStdString();
     r = lancer({"--unattended"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.erreurs, "velorine-maj : --unattended demande --install FICHIER.maj, --auto ou --check\n"
+    EXPECT_EQ(r.erreurs, "velorine-maj : --unattended demande --install FICHIER.maj, --auto, --check ou --mirror DOSSIER\n"
                          "Essayez « velorine-maj --help ».\n");
 }

@@ -1,0 +1,562 @@
+#include "download/miroir.h"
+
+#include "base/echec.h"
+#include "base/texte.h"
+#include "download/etapes.h"
+#include "download/puitscible.h"
+#include "download/releve.h"
+#include "records/donneesproduit.h"
+#include "records/etat.h"
+#include "records/fichieratomique.h"
+#include "records/nomswindows.h"
+#include "records/sousdossier.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velorine {
+namespace {
+
+// An open descriptor, closed when it goes.
+class Descripteur {
+public:
+    explicit Descripteur(int fd = -1) : fd_(fd) {}
+    ~Descripteur()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descripteur(const Descripteur&) = delete;
+    Descripteur& operator=(const Descripteur&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+std::string raison(const char* quoi, const QString& chemin)
+{
+    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
+}
+
+// The bounds of the files read from the mirror's folder or fetched beside
+// the list: a state file or a proof file is small.
+constexpr qint64 taillemaxetat = 16 << 20;
+constexpr long long taillemaxpreuve = 1 << 20;
+
+// What a server said of a file in the mirror, kept in the state file.
+struct Recu {
+    QString adresse;         // the publisher's address it came from
+    long long longueur = -1; // the bytes received
+    Validateurs validateurs; // the server's ETag and date
+};
+
+// The state file: a first line "velorine-miroir 1", then one line per file:
+// path, address, length, ETag and date, separated by tabs, the texts
+// percent-encoded. The folder may be writable by others: a line that does not
+// read as one of ours is dropped, which only means a whole fetch.
+const QByteArray enteteetat = "velorine-miroir 1";
+
+bool relatifsur(const QString& relatif)
+{
+    if (relatif.isEmpty() || relatif.startsWith(u'/'))
+        return false;
+    for (const QString& partie : relatif.split(u'/'))
+        if (partie.isEmpty() || partie == u"." || partie == u".." || std::any_of(partie.cbegin(), partie.cend(), caractererefuse))
+            return false;
+    return true;
+}
+
+QHash<QString, Recu> lireetat(const QString& dossier)
+{
+    QHash<QString, Recu> etat;
+    const Descripteur fd(ouvrirsous(dossier, fichiersmiroir::etat, O_RDONLY | O_NONBLOCK));
+    struct stat st {};
+    if (fd.fd() < 0 || ::fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > taillemaxetat)
+        return etat;
+    QByteArray contenu(static_cast<qsizetype>(st.st_size), '\0');
+    if (::pread(fd.fd(), contenu.data(), static_cast<std::size_t>(contenu.size()), 0) != st.st_size)
+        return etat;
+    const QList<QByteArray> lignes = contenu.split('\n');
+    if (lignes.isEmpty() || lignes.first() != enteteetat)
+        return etat;
+    for (qsizetype i = 1; i < lignes.size(); ++i) {
+        const QList<QByteArray> champs = lignes[i].split('\t');
+        if (champs.size() != 5)
+            continue;
+        bool ok1 = false;
+        bool ok2 = false;
+        Recu r;
+        const QString relatif = QString::fromUtf8(QByteArray::fromPercentEncoding(champs[0]));
+        r.adresse = QString::fromUtf8(QByteArray::fromPercentEncoding(champs[1]));
+        r.longueur = champs[2].toLongLong(&ok1);
+        r.validateurs.etag = QByteArray::fromPercentEncoding(champs[3]);
+        r.validateurs.datemodif = champs[4].toLongLong(&ok2);
+        if (!ok1 || !ok2 || r.longueur < 0 || !relatifsur(relatif))
+            continue;
+        r.validateurs.longueur = r.longueur;
+        etat.insert(relatif, r);
+    }
+    return etat;
+}
+
+QByteArray texteetat(const std::map<QString, Recu>& fichiers)
+{
+    QByteArray texte = enteteetat + '\n';
+    for (const auto& [relatif, r] : fichiers)
+        texte += relatif.toUtf8().toPercentEncoding("/") + '\t' + r.adresse.toUtf8().toPercentEncoding() + '\t'
+                 + QByteArray::number(r.longueur) + '\t' + r.validateurs.etag.toPercentEncoding() + '\t'
+                 + QByteArray::number(r.validateurs.datemodif) + '\n';
+    return texte;
+}
+
+// The length of the regular file at relatif in dossier, reached without
+// following a link; -1 when there is none.
+long long longueursous(const QString& dossier, const QString& relatif)
+{
+    const Descripteur fd(ouvrirsous(dossier, relatif, O_RDONLY | O_NONBLOCK));
+    struct stat st {};
+    if (fd.fd() < 0 || ::fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+
+// Creates the folders on the way to relatif beneath dossier, one part at a
+// time, never through a symbolic link. Throws Echec.
+void creerdossiers(const QString& dossier, const QString& relatif)
+{
+    const QStringList parties = relatif.split(u'/');
+    QString fait;
+    for (qsizetype i = 0; i + 1 < parties.size(); ++i) {
+        const Descripteur parent(ouvrirsous(dossier, fait, O_RDONLY | O_DIRECTORY));
+        if (parent.fd() < 0)
+            throw Echec(raison("ouverture du dossier", dossier + u'/' + fait));
+        const QByteArray nom = QFile::encodeName(parties[i]);
+        if (::mkdirat(parent.fd(), nom.constData(), 0777) != 0 && errno != EEXIST)
+            throw Echec(raison("création du dossier", dossier + u'/' + fait + parties[i]));
+        fait += parties[i] + u'/';
+    }
+}
+
+// Removes the regular file at relatif beneath dossier, never through a link;
+// anything else there is left alone. Throws Echec when it cannot.
+void retirersous(const QString& dossier, const QString& relatif)
+{
+    const QFileInfo info(relatif);
+    const QString parent = info.path() == u"." ? QString() : info.path();
+    const Descripteur d(ouvrirsous(dossier, parent, O_RDONLY | O_DIRECTORY));
+    if (d.fd() < 0) {
+        if (errno == ENOENT)
+            return;
+        throw Echec(raison("ouverture du dossier de", relatif));
+    }
+    const QByteArray nom = QFile::encodeName(info.fileName());
+    struct stat st {};
+    if (::fstatat(d.fd(), nom.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return;
+        throw Echec(raison("état de", relatif));
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        throw Echec("pas un fichier ordinaire: " + relatif.toStdString());
+    if (::unlinkat(d.fd(), nom.constData(), 0) != 0)
+        throw Echec(raison("suppression de", relatif));
+    ::fsync(d.fd());
+}
+
+// Copies the file source (outside the mirror) to relatif in the mirror, put
+// in place whole.
+void copierdans(const QString& dossier, const QString& relatif, const QString& source)
+{
+    const Descripteur fd(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.fd() < 0)
+        throw Echec(raison("ouverture de", source));
+    FichierAtomique copie(avecseparateur(dossier) + relatif, dossier);
+    copie.copierdepuis(fd.fd());
+    copie.valider();
+}
+
+void ecriredans(const QString& dossier, const QString& relatif, const QByteArray& contenu)
+{
+    FichierAtomique f(avecseparateur(dossier) + relatif, dossier);
+    f.ecrire(contenu.constData(), static_cast<std::size_t>(contenu.size()));
+    f.valider();
+}
+
+// The sink of one file of the mirror: a temporary file beside its place,
+// put there only at the end of the run. It asks the server for the file
+// only if it changed since the last run, when the file is still there as it
+// was received.
+class PuitsMiroir : public Puits {
+public:
+    PuitsMiroir(const QString& dossier, const QString& relatif, std::optional<Recu> precedent, long long max = -1)
+        : cible_([chemin = avecseparateur(dossier) + relatif] { return chemin; }, dossier),
+          precedent_(std::move(precedent)), max_(max)
+    {
+    }
+
+    void ecrire(const char* octets, std::size_t nombre) override
+    {
+        recus_ += static_cast<long long>(nombre);
+        if (max_ >= 0 && recus_ > max_) {
+            troplong_ = true;
+            throw Echec("fichier trop long");
+        }
+        cible_.ecrire(octets, nombre);
+    }
+    void recommencer() override
+    {
+        cible_.recommencer();
+        recus_ = 0;
+        inchange_ = false;
+        validateurs_ = {};
+    }
+    Requete requete() const override
+    {
+        Requete r;
+        if (precedent_ && (!precedent_->validateurs.etag.isEmpty() || precedent_->validateurs.datemodif >= 0)) {
+            r.sichange = true;
+            r.si = precedent_->validateurs;
+        }
+        return r;
+    }
+    void validateurs(const Validateurs& v) override { validateurs_ = v; }
+    void inchange() override { inchange_ = true; }
+
+    bool estinchange() const { return inchange_; }
+    bool troplong() const { return troplong_; }
+    // What to remember of the file once it is in place.
+    Recu recu(const QString& adresse) const
+    {
+        if (inchange_ && precedent_)
+            return *precedent_;
+        Recu r{adresse, recus_, validateurs_};
+        r.validateurs.longueur = recus_;
+        r.validateurs.plages = false;
+        return r;
+    }
+    void valider(DossiersASynchroniser& dossiers) { cible_.valider(dossiers); }
+
+private:
+    PuitsCible cible_;
+    std::optional<Recu> precedent_;
+    long long max_;
+    long long recus_ = 0;
+    bool inchange_ = false;
+    bool troplong_ = false;
+    Validateurs validateurs_;
+};
+
+// The download window as the mirror sees it, for the list's two steps: its
+// list box is a list of texts, and it has nothing to close.
+class HoteMiroir : public HoteEtapes {
+public:
+    QStringList List1() const override { return list1_; }
+    void viderList1() override { list1_.clear(); }
+    void ajouterList1(const QString& entree) override { list1_.append(entree); }
+    void Label1(const QString&) override {}
+    void couper() override {}
+    void decharger() override {}
+    // Only the update run hands control back to the product.
+    [[noreturn]] void choixannuler() override { std::terminate(); }
+
+private:
+    QStringList list1_;
+};
+
+// One file of the mirror, and the groups of the list that name it.
+struct Fichier {
+    QString relatif;  // its path in the mirror
+    QString adresse;  // the publisher's address: the last group's that names it
+    QString nom;      // its Windows name, as that group gives it
+};
+
+// The names the mirror keeps for itself: a list naming one of them is
+// refused rather than let a file stand in for the list or its proof.
+bool nomreserve(const QString& relatif)
+{
+    for (const QString& partie : relatif.split(u'/'))
+        if (partie.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive))
+            return true;
+    for (const QString& propre : {fichiersmiroir::liste, fichiersmiroir::origine, fichiersmiroir::manifeste,
+                                  fichiersmiroir::signature, fichiersmiroir::etat})
+        if (relatif.compare(propre, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// The phases of the fetches, for their one failure message.
+enum class Phase { Telechargement, Ecriture };
+
+// A list the mirror cannot take: a refused name, or an address in the
+// mirror too long for a record (quoi: the name or the address).
+class EchecListe : public Echec {
+public:
+    EchecListe(bool adresse, const QString& quoi) : Echec(quoi.toStdString()), adresse(adresse), quoi(quoi) {}
+    bool adresse;
+    QString quoi;
+};
+
+void dire(bool bavard, const QString& texte)
+{
+    if (!bavard)
+        return;
+    std::fprintf(stderr, "velorine-maj: %s\n", texte.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+// A run may hold one temporary file per file of the list until its end.
+void leverlimitefichiers()
+{
+    rlimit limite{};
+    if (::getrlimit(RLIMIT_NOFILE, &limite) == 0 && limite.rlim_cur < limite.rlim_max) {
+        limite.rlim_cur = limite.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limite);
+    }
+}
+
+} // namespace
+
+QString adressemiroir(const QString& adressebase, const QString& relatif)
+{
+    QString adresse = adressebase;
+    while (adresse.endsWith(u'/'))
+        adresse.chop(1);
+    for (const QString& partie : relatif.split(u'/'))
+        adresse += u'/' + QString::fromLatin1(partie.toUtf8().toPercentEncoding());
+    return adresse;
+}
+
+bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
+{
+    const QString& dossier = reglages.dossier;
+    Dialogues& dialogues = services.dialogues;
+
+    // 1. The publisher's list address: record 7 of the product's settings.
+    // A missing file is not created.
+    Etat etat;
+    const QString paranet = avecseparateur(reglages.dossierproduit) + donnees::paranet;
+    try {
+        if (!QFileInfo::exists(paranet))
+            throw Echec("fichier absent: " + paranet.toStdString());
+        etat.adresseliste = donnees::lireadresse(etat.fente, paranet);
+    } catch (const std::exception&) {
+        etat.fente.fermerfichier();
+        dialogues.message(Icone::Erreur, QStringLiteral("Lecture impossible"),
+                          QStringLiteral("Lecture imposible sur le disque."));
+        return false;
+    }
+
+    // 2. The list, fetched and read as the update run does, into a
+    // temporary folder of its own: the mirror's folder is not touched yet.
+    QTemporaryDir temporaire;
+    if (!temporaire.isValid()) {
+        dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                          QStringLiteral("Ecriture sur disque impossible"));
+        return false;
+    }
+    etat.dossierproduit = temporaire.path();
+    etat.fichierliste = temporaire.filePath(donnees::liste);
+    HoteMiroir hote;
+    cartesnet(etat, services, hote);
+    dresseliste(etat, services, hote);
+    if (etat.abandon)
+        return false;
+    const QStringList liste = hote.List1();
+    if (liste.isEmpty()) {
+        dialogues.message(Icone::Erreur, QStringLiteral("Erreur"),
+                          QStringLiteral("Erreur lors de l'ouverture du fichier"));
+        return false;
+    }
+    const Provenance provenance = provenanceliste(etat.adresseliste);
+    const QString adresseliste = rogner(etat.adresseliste);
+
+    // 3. The files: every group, whatever its level, as room machines are at
+    // different levels. A name given twice (in any case) is one file, fetched
+    // from the last group naming it, as an update run ends with that one.
+    // Groups without a readable level are never fetched by any machine and
+    // stay as they are.
+    std::vector<Fichier> fichiers;
+    QStringList nouvelle{marqueliste};
+    try {
+        QHash<QString, std::size_t> parcle;
+        const auto entree = [&](int i) { return i < liste.size() ? liste[i] : QString(); };
+        for (int k = 0; k < liste.size(); k += 3) {
+            if (!niveaude(liste[k])) {
+                for (int i = k; i < k + 3 && i < liste.size(); ++i)
+                    nouvelle << liste[i];
+                continue;
+            }
+            const QString nom = rogner(entree(k + 2));
+            const auto refus = [&] { return EchecListe(false, nom); };
+            QString relatif;
+            try {
+                relatif = relatifa(dossier, resoudrenom(dossier, nom));
+            } catch (const Echec&) {
+                throw refus();
+            }
+            // A name that is the mirror's folder itself, or one of the
+            // mirror's own files.
+            if (relatif.isEmpty() || nomreserve(relatif))
+                throw refus();
+            const QString cle = relatif.toCaseFolded();
+            if (!parcle.contains(cle)) {
+                parcle.insert(cle, fichiers.size());
+                fichiers.push_back({relatif, QString(), nom});
+            }
+            Fichier& f = fichiers[parcle.value(cle)];
+            f.adresse = rogner(entree(k + 1));
+            f.nom = nom;
+            // 4. The address in the mirror must fit in a record: it is
+            // never cut short.
+            const QString adresse = adressemiroir(reglages.adressebase, f.relatif);
+            if (adresse.toUtf8().size() > static_cast<qsizetype>(enreg::textemax))
+                throw EchecListe(true, adresse);
+            nouvelle << liste[k] << adresse << liste[k + 2];
+        }
+    } catch (const EchecListe& e) {
+        dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                          e.adresse ? QStringLiteral("Adresse trop longue pour la liste : ") + e.quoi
+                                    : QStringLiteral("Nom de fichier refusé dans la liste : ") + e.quoi);
+        return false;
+    }
+
+    // 5. Every file into a temporary file beside its place, asked for only
+    // if it changed when it is still there as it was received; then the
+    // publisher's proof of origin, if it has one.
+    leverlimitefichiers();
+    const QHash<QString, Recu> precedent = lireetat(dossier);
+    std::vector<std::unique_ptr<PuitsMiroir>> puits;
+    std::optional<PuitsMiroir> manifeste;
+    std::optional<PuitsMiroir> signature;
+    int telecharges = 0;
+    Phase phase = Phase::Telechargement;
+    PuitsMiroir* encours = nullptr;
+    try {
+        struct Oubli {
+            Transfert& t;
+            ~Oubli() { t.oublier(); }
+        } oubli{services.transfert};
+        SuiviTransfert suivi;
+        for (const Fichier& f : fichiers) {
+            std::optional<Recu> avant;
+            const auto it = precedent.constFind(f.relatif);
+            if (it != precedent.cend() && it->adresse == f.adresse && longueursous(dossier, f.relatif) == it->longueur)
+                avant = *it;
+            phase = Phase::Ecriture;
+            creerdossiers(dossier, f.relatif);
+            phase = Phase::Telechargement;
+            puits.push_back(std::make_unique<PuitsMiroir>(dossier, f.relatif, avant));
+        }
+        // At most parallele() - 1 files fetched ahead of the one whose turn
+        // it is.
+        const std::size_t n = fichiers.size();
+        std::size_t lances = 1;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t fin = std::min(n, i + static_cast<std::size_t>(services.transfert.parallele()));
+            for (; lances < fin; ++lances)
+                services.transfert.anticiper(fichiers[lances].adresse, provenance, *puits[lances]);
+            encours = puits[i].get();
+            services.transfert.ouvrirurl(fichiers[i].adresse, provenance, *puits[i], suivi);
+            if (!puits[i]->estinchange())
+                ++telecharges;
+        }
+        encours = nullptr;
+        const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom) {
+            p.emplace(dossier, nom, std::nullopt, taillemaxpreuve);
+            encours = &*p;
+            try {
+                services.transfert.ouvrirurl(adresseliste + nom.mid(fichiersmiroir::liste.size()), provenance, *p,
+                                             suivi);
+            } catch (const EchecAbsent&) {
+                p.reset();
+            }
+            encours = nullptr;
+        };
+        preuve(manifeste, fichiersmiroir::manifeste);
+        preuve(signature, fichiersmiroir::signature);
+    } catch (const std::exception& e) {
+        // A sink that failed could not write, unless a proof file ran past
+        // its bound: the server did not send a proof file.
+        if (dynamic_cast<const EchecPuits*>(&e))
+            phase = encours && encours->troplong() ? Phase::Telechargement : Phase::Ecriture;
+        dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                          phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
+                                                         : QStringLiteral("Ecriture sur disque impossible"));
+        return false;
+    }
+    if (!manifeste || !signature)
+        dire(reglages.bavard,
+             QStringLiteral("pas de preuve d'origine complète à côté de %1 : le miroir n'en a pas").arg(adresseliste));
+
+    // 6. Everything arrived: the files in place, made durable together; the
+    // state; the proof files (or none, so that old ones never disagree with
+    // the new list); the publisher's list; the mirror's list last.
+    try {
+        DossiersASynchroniser dossiers;
+        std::map<QString, Recu> etatnouveau;
+        for (std::size_t i = 0; i < fichiers.size(); ++i) {
+            if (!puits[i]->estinchange())
+                puits[i]->valider(dossiers);
+            etatnouveau[fichiers[i].relatif] = puits[i]->recu(fichiers[i].adresse);
+        }
+        dossiers.synchroniser();
+        ecriredans(dossier, fichiersmiroir::etat, texteetat(etatnouveau));
+        for (auto* p : {&manifeste, &signature}) {
+            const QString& nom = p == &manifeste ? fichiersmiroir::manifeste : fichiersmiroir::signature;
+            if (*p) {
+                DossiersASynchroniser d;
+                (*p)->valider(d);
+                d.synchroniser();
+            } else {
+                retirersous(dossier, nom);
+            }
+        }
+        copierdans(dossier, fichiersmiroir::origine, etat.fichierliste);
+
+        const QString ecrite = temporaire.filePath(QStringLiteral("MIROIR.MAJ"));
+        etat.fente.ouvrirenreg(ecrite);
+        for (qsizetype i = 0; i < nouvelle.size(); ++i)
+            etat.fente.ecrireenreg(static_cast<int>(i) + 1, nouvelle[i]);
+        etat.fente.fermerfichier();
+        copierdans(dossier, fichiersmiroir::liste, ecrite);
+
+        // 7. The files the new list no longer names, as the last run recorded
+        // them. A file that cannot go stays: the list no longer names it.
+        for (auto it = precedent.cbegin(); it != precedent.cend(); ++it) {
+            const QString cle = it.key().toCaseFolded();
+            const bool garde = std::any_of(fichiers.cbegin(), fichiers.cend(),
+                                           [&](const Fichier& f) { return f.relatif.toCaseFolded() == cle; });
+            if (!garde)
+                ignorer([&] { retirersous(dossier, it.key()); });
+        }
+    } catch (const std::exception&) {
+        etat.fente.fermerfichier();
+        dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
+                          QStringLiteral("Ecriture sur disque impossible"));
+        return false;
+    }
+
+    const QString nombre = QString::number(fichiers.size());
+    const QString recus = QString::number(telecharges);
+    dialogues.message(Icone::Information, QStringLiteral("Miroir à jour"),
+                      nombre + QStringLiteral(" fichiers dans le miroir, dont ") + recus + QStringLiteral(" téléchargés"));
+    return true;
+}
+
+} // namespace velorine
