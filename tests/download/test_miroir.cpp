@@ -1,0 +1,412 @@
+// The mirror of a room (--unattended --mirror DIR --base-url URL), end to
+// end: the real executable against a loopback HTTP server for the publisher,
+// a second one serving the mirror to the room, and real folders.
+
+#include "dossiers.h"
+#include "serveurs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QUrl>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace velorine::test;
+
+namespace {
+
+struct Resultat {
+    int code = -1;
+    QString erreurs; // standard error
+};
+
+Resultat lancer(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELORINE_EXE), arguments);
+    Resultat r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.erreurs = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Every file and folder below dossier with its bytes (folders: "/").
+QMap<QString, QByteArray> instantane(const QString& dossier)
+{
+    QMap<QString, QByteArray> tout;
+    for (const QString& nom : contenudossier(dossier)) {
+        const QFileInfo info(dossier + u'/' + nom);
+        tout.insert(nom, info.isSymLink() ? "-> " + QFile::encodeName(info.symLinkTarget())
+                         : info.isDir()   ? QByteArray("/")
+                                          : lirefichier(info.filePath()));
+    }
+    return tout;
+}
+
+// The texts of a record file, in order.
+QStringList enregistrements(const QByteArray& contenu)
+{
+    QStringList textes;
+    for (qsizetype i = 0; i + 128 <= contenu.size(); i += 128) {
+        const int n = static_cast<unsigned char>(contenu[i]) | static_cast<unsigned char>(contenu[i + 1]) << 8;
+        textes << QString::fromLatin1(contenu.mid(i + 2, n));
+    }
+    return textes;
+}
+
+class Miroir : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(racine.isValid());
+        web = racine.filePath(QStringLiteral("web"));
+        serveurproduit = racine.filePath(QStringLiteral("serveur"));
+        poste = racine.filePath(QStringLiteral("poste"));
+        salle = racine.filePath(QStringLiteral("salle"));
+        miroir = salle + QStringLiteral("/velorine");
+        for (const QString& d : {web, serveurproduit, poste, salle})
+            ASSERT_TRUE(QDir().mkpath(d));
+        editeur = std::make_unique<ServeurHttp>(web);
+        ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
+        serveursalle = std::make_unique<ServeurHttp>(salle);
+        ASSERT_TRUE(serveursalle->pret()) << qPrintable(serveursalle->erreur());
+        base = serveursalle->url(QStringLiteral("/velorine"));
+        adresseliste(serveurproduit, editeur->url(QStringLiteral("/LISTE.MAJ")));
+        for (int n : {3, 4, 5})
+            ecrirefichier(web + QStringLiteral("/f%1.dat").arg(n), "Niveau " + QByteArray::number(n));
+    }
+
+    static void adresseliste(const QString& produit, const QString& adresse)
+    {
+        ecrirefichier(produit + QStringLiteral("/PARANET.LST"),
+                      fichierenregistrements({"", "", "", "", "", "", adresse}));
+    }
+    static void niveau(const QString& produit, const QString& texte)
+    {
+        QStringList enregs(24);
+        enregs[23] = texte;
+        ecrirefichier(produit + QStringLiteral("/TEMPO.QZS"), fichierenregistrements(enregs));
+    }
+    // The publisher's list: groups of level, address, name.
+    void publier(const QStringList& entrees)
+    {
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(QStringList{"MAJQZ7INTERNET"} + entrees));
+    }
+    // Levels 3 to 5, one in a sub-folder with a name that needs encoding.
+    void publiertrois()
+    {
+        publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"),
+                 QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"), " 5", editeur->url("/f5.dat"), "LECON5.DAT"});
+    }
+
+    Resultat mirer(const QStringList& autres = {})
+    {
+        return lancer(QStringList{"--product-dir", serveurproduit, "--unattended", "--mirror", miroir, "--base-url", base}
+                      + autres);
+    }
+
+    QTemporaryDir racine;
+    QString web, serveurproduit, poste, salle, miroir, base;
+    std::unique_ptr<ServeurHttp> editeur;
+    std::unique_ptr<ServeurHttp> serveursalle;
+};
+
+TEST_F(Miroir, UnPosteSeMetAJourDepuisLeMiroirSeul)
+{
+    publiertrois();
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n");
+    EXPECT_EQ(contenudossier(miroir),
+              (QStringList{".velorine-miroir", "DONNEES", QStringLiteral("DONNEES/Sons \u00e9t\u00e9.DAT"), "LECON3.DAT",
+                           "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
+    EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(miroir + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")), "Niveau 4");
+    // The publisher's list untouched; the mirror's names its files in the
+    // mirror, each part of the path percent-encoded, in the same groups.
+    EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.origine"), lirefichier(web + "/LISTE.MAJ"));
+    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")),
+              (QStringList{"MAJQZ7INTERNET", " 3", base + "/LECON3.DAT", "LECON3.DAT", " 4",
+                           base + "/DONNEES/Sons%20%C3%A9t%C3%A9.DAT", QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"),
+                           " 5", base + "/LECON5.DAT", "LECON5.DAT"}));
+
+    // The publisher is gone: a room machine at level 2 updates from the
+    // mirror alone.
+    editeur.reset();
+    niveau(poste, " 2");
+    adresseliste(poste, base + "/LISTE.MAJ");
+    QDir(poste).mkpath("DONNEES");
+    const Resultat m = lancer({"--product-dir", poste, "--unattended", "--auto"});
+    EXPECT_EQ(m.code, 0);
+    EXPECT_EQ(m.erreurs, "Actualisation terminée.: Vous disposez maintenant de la version 5\n");
+    EXPECT_EQ(lirefichier(poste + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(poste + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")), "Niveau 4");
+    EXPECT_EQ(lirefichier(poste + "/LECON5.DAT"), "Niveau 5");
+    EXPECT_EQ(lirefichier(poste + "/TEMPO.QZS").mid(23 * 128, 4), QByteArray("\x02\x00 5", 4));
+    for (const QString& ligne : serveursalle->journal())
+        EXPECT_TRUE(ligne.startsWith("GET /velorine/")) << ligne.toStdString();
+}
+
+// A name the list gives twice, in any case, is one file of the mirror: the
+// last group's, as an update run that fetches both ends with it. Both groups
+// name it in the mirror. A group without a readable level, which no machine
+// ever fetches, stays as it stands.
+TEST_F(Miroir, UnNomDonneDeuxFoisEstUnSeulFichierCeluiDuDernierGroupe)
+{
+    publier({" 3", editeur->url("/f3.dat"), "LECON.DAT", "1e400", "http://ailleurs.invalid/x", "X.DAT", " 5",
+             editeur->url("/f5.dat"), "lecon.dat"});
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 1 fichiers dans le miroir, dont 1 téléchargés\n");
+    EXPECT_EQ(lirefichier(miroir + "/LECON.DAT"), "Niveau 5");
+    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")),
+              (QStringList{"MAJQZ7INTERNET", " 3", base + "/LECON.DAT", "LECON.DAT", "1e400",
+                           "http://ailleurs.invalid/x", "X.DAT", " 5", base + "/LECON.DAT", "lecon.dat"}));
+}
+
+// Whatever goes wrong, the mirror of the last run stays whole: the same
+// list, the same files, byte for byte, and nothing else.
+TEST_F(Miroir, UnMiroirRateLaisseLePrecedentEntier)
+{
+    ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes");
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature");
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    const QMap<QString, QByteArray> avant = instantane(miroir);
+    const QByteArray paranet = lirefichier(serveurproduit + "/PARANET.LST");
+
+    struct Cas {
+        const char* nom;
+        std::function<void()> preparer;
+        QString ligne;
+    };
+    const std::vector<Cas> cas{
+        {"un fichier absent",
+         [&] {
+             ecrirefichier(web + "/f3.dat", "Niveau 3 corrigé");
+             publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/absent.dat"), "LECON6.DAT"});
+         },
+         "Miroir impossible: Téléchargement impossible\n"},
+        {"une connexion coupée à la moitié d'un fichier",
+         [&] {
+             publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/coupe/50000/100000"),
+                      "LECON6.DAT", " 7", editeur->url("/f5.dat"), "LECON7.DAT"});
+         },
+         "Miroir impossible: Téléchargement impossible\n"},
+        {"une preuve d'origine démesurée",
+         [&] { ecrirefichier(web + "/LISTE.MAJ.sha256", QByteArray(2 << 20, 'x')); },
+         "Miroir impossible: Téléchargement impossible\n"},
+        {"un nom qui sort du dossier",
+         [&] { publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/f4.dat"), "..\\x.dat"}); },
+         "Miroir impossible: Nom de fichier refusé dans la liste : ..\\x.dat\n"},
+        {"une liste absente", [&] { QFile::remove(web + "/LISTE.MAJ"); },
+         "Ouverture impossible: Téléchargement impossible\n"},
+        {"pas une liste", [&] { ecrirefichier(web + "/LISTE.MAJ", "<html>portail captif</html>"); },
+         "Actualisation impossible: Pas de fichier téléchargé\n"},
+        {"une liste vide", [&] { publier({}); }, "Erreur: Erreur lors de l'ouverture du fichier\n"},
+        {"des réglages absents", [&] { QFile::remove(serveurproduit + "/PARANET.LST"); },
+         "Lecture impossible: Lecture imposible sur le disque.\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        publiertrois();
+        ecrirefichier(web + "/f3.dat", "Niveau 3");
+        ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes");
+        ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature");
+        ecrirefichier(serveurproduit + "/PARANET.LST", paranet);
+        c.preparer();
+        const Resultat r = mirer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        EXPECT_EQ(instantane(miroir), avant);
+    }
+    EXPECT_FALSE(QFileInfo::exists(serveurproduit + "/PARANET.LST"));
+}
+
+// Names from the list never lead a write outside the mirror, nor over the
+// mirror's own files; a link inside the mirror is never written through.
+TEST_F(Miroir, LesNomsHostilesNEcriventRienHorsDuMiroir)
+{
+    QTemporaryDir dehors;
+    ecrirefichier(dehors.filePath("secret"), "secret");
+    const auto lier = [](const QString& vers, const QString& nom) {
+        ASSERT_EQ(::symlink(QFile::encodeName(vers).constData(), QFile::encodeName(nom).constData()), 0);
+    };
+    struct Cas {
+        QString nom;
+        QString ligne;
+    };
+    const QString refus = QStringLiteral("Miroir impossible: Nom de fichier refusé dans la liste : ");
+    const std::vector<Cas> cas{
+        {"..\\x.dat", refus + "..\\x.dat\n"},
+        {"A\\..\\..\\x.dat", refus + "A\\..\\..\\x.dat\n"},
+        {"\\etc\\x.dat", refus + "\\etc\\x.dat\n"},
+        {"/etc/x.dat", refus + "/etc/x.dat\n"},
+        {"C:x.dat", refus + "C:x.dat\n"},
+        {"A<B.DAT", refus + "A<B.DAT\n"},
+        {"liste.maj", refus + "liste.maj\n"},
+        {"LISTE.MAJ.ORIGINE", refus + "LISTE.MAJ.ORIGINE\n"},
+        {"LISTE.MAJ.sha256", refus + "LISTE.MAJ.sha256\n"},
+        {".\\LISTE.MAJ.sha256.minisig", refus + ".\\LISTE.MAJ.sha256.minisig\n"},
+        {".velorine-miroir", refus + ".velorine-miroir\n"},
+        {"D\\.velorine-maj.1.0", refus + "D\\.velorine-maj.1.0\n"},
+        {".", refus + ".\n"},
+        {"LIEN\\secret", "Miroir impossible: Ecriture sur disque impossible\n"},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom.toStdString());
+        QDir(miroir).removeRecursively();
+        QDir().mkpath(miroir);
+        lier(dehors.path(), miroir + "/LIEN");
+        publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"), c.nom});
+        const Resultat r = mirer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, c.ligne);
+        // (The listing follows the link into the folder outside.)
+        EXPECT_EQ(contenudossier(miroir), (QStringList{"LIEN", "LIEN/secret"}));
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"secret"});
+        EXPECT_EQ(lirefichier(dehors.filePath("secret")), "secret");
+        EXPECT_EQ(contenudossier(salle), (QStringList{"velorine", "velorine/LIEN", "velorine/LIEN/secret"}));
+    }
+
+    // A link in a file's own place is replaced, never written through.
+    QDir(miroir).removeRecursively();
+    QDir().mkpath(miroir);
+    lier(dehors.filePath("secret"), miroir + "/LECON3.DAT");
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT"});
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_FALSE(QFileInfo(miroir + "/LECON3.DAT").isSymLink());
+    EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(dehors.filePath("secret")), "secret");
+}
+
+// A record holds 126 bytes: an address in the mirror that would not fit is
+// refused, never cut short, and nothing is written.
+TEST_F(Miroir, UneAdresseTropLonguePourUnEnregistrementEstRefusee)
+{
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT"});
+    const QString debut = serveursalle->url("/velorine");
+    for (const int longueur : {126, 127}) {
+        SCOPED_TRACE(longueur);
+        QDir(miroir).removeRecursively();
+        // base + "/LECON3.DAT" is the address of the file in the mirror.
+        base = debut + '/' + QString(longueur - static_cast<int>(debut.size()) - 1 - 11, u'a');
+        const QString adresse = base + "/LECON3.DAT";
+        ASSERT_EQ(adresse.size(), longueur);
+        const Resultat r = mirer();
+        if (longueur == 126) {
+            EXPECT_EQ(r.code, 0);
+            EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")).value(2), adresse);
+        } else {
+            EXPECT_EQ(r.code, 1);
+            EXPECT_EQ(r.erreurs, "Miroir impossible: Adresse trop longue pour la liste : " + adresse + "\n");
+            EXPECT_EQ(contenudossier(miroir), QStringList());
+        }
+    }
+}
+
+// The publisher's proof of origin passes through untouched; when the
+// publisher has none, the mirror has none either, and says so under
+// --verbose.
+TEST_F(Miroir, LaPreuveDOrigineEstCopieeTelleQuelleOuRetiree)
+{
+    const QByteArray manifeste = "0123456789abcdef  LISTE.MAJ\r\n\xff\xfe";
+    const QByteArray signature = "untrusted comment: signature\nRWQ\xe9\n";
+    ecrirefichier(web + "/LISTE.MAJ.sha256", manifeste);
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", signature);
+    publiertrois();
+    Resultat r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.sha256"), manifeste);
+    EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.sha256.minisig"), signature);
+
+    QFile::remove(web + "/LISTE.MAJ.sha256");
+    QFile::remove(web + "/LISTE.MAJ.sha256.minisig");
+    r = mirer({"--verbose"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256"));
+    EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256.minisig"));
+    EXPECT_TRUE(r.erreurs.contains("velorine-maj: pas de preuve d'origine complète à côté de "
+                                   + editeur->url("/LISTE.MAJ") + " : le miroir n'en a pas\n"))
+        << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n"));
+}
+
+// The files the new list no longer names go; files the mirror did not put
+// there (a page of the school's own) stay.
+TEST_F(Miroir, LesFichiersQueLaListeNeNommePlusSontRetires)
+{
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    ecrirefichier(miroir + "/index.html", "<html>Miroir de la salle 12</html>");
+    publier({" 5", editeur->url("/f5.dat"), "LECON5.DAT"});
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(contenudossier(miroir), (QStringList{".velorine-miroir", "DONNEES", "LECON5.DAT", "LISTE.MAJ",
+                                                   "LISTE.MAJ.origine", "index.html"}));
+}
+
+// The mirror on a shared folder: the publisher's list and its files are
+// local files, the mirror names its files with file: addresses, and a room
+// machine whose list is a local file takes its files from there too. A list
+// fetched over http still may not name a local file.
+TEST_F(Miroir, UnDossierPartageAvecDesAdressesFile)
+{
+    const auto local = [](const QString& chemin) { return QUrl::fromLocalFile(chemin).toString(); };
+    publier({" 3", local(web + "/f3.dat"), "LECON3.DAT", " 4", local(web + "/f4.dat"), "LECON4.DAT"});
+    adresseliste(serveurproduit, local(web + "/LISTE.MAJ"));
+    base = local(miroir);
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")).value(2), local(miroir + "/LECON3.DAT"));
+
+    niveau(poste, " 2");
+    adresseliste(poste, local(miroir + "/LISTE.MAJ"));
+    Resultat m = lancer({"--product-dir", poste, "--unattended", "--auto"});
+    EXPECT_EQ(m.code, 0);
+    EXPECT_EQ(m.erreurs, "Actualisation terminée.: Vous disposez maintenant de la version 4\n");
+    EXPECT_EQ(lirefichier(poste + "/LECON4.DAT"), "Niveau 4");
+
+    // The same list served over http.
+    niveau(poste, " 2");
+    QFile::remove(poste + "/LECON3.DAT");
+    adresseliste(poste, serveursalle->url("/velorine/LISTE.MAJ"));
+    m = lancer({"--product-dir", poste, "--unattended", "--auto"});
+    EXPECT_EQ(m.code, 1);
+    EXPECT_EQ(m.erreurs, "Mise à jour impossible: Téléchargement impossible\n");
+    EXPECT_FALSE(QFileInfo::exists(poste + "/LECON3.DAT"));
+}
+
+// Two mirror runs never write one folder at once: the second stops, changes
+// nothing and exits with 3.
+TEST_F(Miroir, UnSeulMiroirALaFoisDansUnDossier)
+{
+    publiertrois();
+    ASSERT_TRUE(QDir().mkpath(miroir));
+    const int fd = ::open(QFile::encodeName(miroir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    Resultat r = mirer();
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.erreurs, "Miroir impossible: Un autre miroir est déjà en cours de mise à jour dans ce dossier.\n");
+    EXPECT_EQ(contenudossier(miroir), QStringList());
+    EXPECT_TRUE(editeur->journal().isEmpty());
+    ::close(fd);
+    r = mirer();
+    EXPECT_EQ(r.code, 0);
+}
+
+} // namespace
