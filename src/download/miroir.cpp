@@ -153,6 +153,21 @@ void creerdossiers(const QString& dossier, const QString& relatif)
     }
 }
 
+// Throws Echec when something other than a file or a link stands at
+// relatif beneath dossier, or its folder cannot be reached without
+// following a link.
+void verifierplace(const QString& dossier, const QString& relatif)
+{
+    const QFileInfo info(relatif);
+    const Descripteur d(ouvrirsous(dossier, info.path() == u"." ? QString() : info.path(), O_RDONLY | O_DIRECTORY));
+    if (d.fd() < 0)
+        throw Echec(raison("ouverture du dossier de", relatif));
+    struct stat st {};
+    if (::fstatat(d.fd(), QFile::encodeName(info.fileName()).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        throw Echec("pas un fichier ordinaire: " + relatif.toStdString());
+}
+
 // Removes the regular file at relatif beneath dossier, never through a link;
 // anything else there is left alone. Throws Echec when it cannot.
 void retirersous(const QString& dossier, const QString& relatif)
@@ -453,14 +468,20 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             ~Oubli() { t.oublier(); }
         } oubli{services.transfert};
         SuiviTransfert suivi;
+        // Every folder first, then every place checked: a file never has
+        // to replace a folder, which would fail only once others are in
+        // place.
+        phase = Phase::Ecriture;
+        for (const Fichier& f : fichiers)
+            creerdossiers(dossier, f.relatif);
+        for (const Fichier& f : fichiers)
+            verifierplace(dossier, f.relatif);
+        phase = Phase::Telechargement;
         for (const Fichier& f : fichiers) {
             std::optional<Recu> avant;
             const auto it = precedent.constFind(f.relatif);
             if (it != precedent.cend() && it->adresse == f.adresse && longueursous(dossier, f.relatif) == it->longueur)
                 avant = *it;
-            phase = Phase::Ecriture;
-            creerdossiers(dossier, f.relatif);
-            phase = Phase::Telechargement;
             puits.push_back(std::make_unique<PuitsMiroir>(dossier, f.relatif, avant));
         }
         // At most parallele() - 1 files fetched ahead of the one whose turn
