@@ -159,6 +159,35 @@ TEST_F(Miroir, UnPosteSeMetAJourDepuisLeMiroirSeul)
         EXPECT_TRUE(ligne.startsWith("GET /velorine/")) << ligne.toStdString();
 }
 
+// One fetch after the other with --parallel 1: the list, each file once,
+// then the proof beside the list; and nothing else.
+TEST_F(Miroir, LaListePuisChaqueFichierUneFoisPuisLaPreuve)
+{
+    publiertrois();
+    const Resultat r = mirer({"--parallel", "1"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(editeur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /f4.dat", "GET /f5.dat",
+                                               "GET /LISTE.MAJ.sha256", "GET /LISTE.MAJ.sha256.minisig"}));
+}
+
+// A run killed in the middle (the server's machine stopped, a kill -9)
+// leaves the previous mirror whole, without a temporary file.
+TEST_F(Miroir, UnMiroirTueEnCoursDeRouteLaisseLePrecedentEntier)
+{
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    const QMap<QString, QByteArray> avant = instantane(miroir);
+    ecrirefichier(web + "/f3.dat", "Niveau 3 corrigé");
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/bloque/30000"), "LECON4.DAT"});
+    QProcess p;
+    p.start(QStringLiteral(VELORINE_EXE), {"--product-dir", serveurproduit, "--unattended", "--mirror", miroir,
+                                           "--base-url", base, "--parallel", "1"});
+    ASSERT_TRUE(editeur->attendre("GET /bloque/30000"));
+    p.kill();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(instantane(miroir), avant);
+}
+
 // A name the list gives twice, in any case, is one file of the mirror: the
 // last group's, as an update run that fetches both ends with it. Both groups
 // name it in the mirror. A group without a readable level, which no machine
