@@ -3,6 +3,7 @@
 // a second one serving the mirror to the room, and real folders.
 
 #include "dossiers.h"
+#include "impression.h"
 #include "serveurs.h"
 
 #include <QDir>
@@ -374,7 +375,78 @@ TEST_F(Miroir, LaPreuveDOrigineEstCopieeTelleQuelleOuRetiree)
     EXPECT_TRUE(r.erreurs.contains("velorine-maj: pas de preuve d'origine complète à côté de "
                                    + editeur->url("/LISTE.MAJ") + " : le miroir n'en a pas\n"))
         << r.erreurs.toStdString();
-    EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n"));
+    EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 0 téléchargés\n"));
+}
+
+// Only what changed at the publisher is fetched again: a file asked for
+// only if it changed since the last run, when it is still in the mirror as
+// it was received, from the same address; otherwise whole.
+TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
+{
+    editeur = std::make_unique<ServeurHttp>(web, QStringList{"--compte"});
+    ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
+    adresseliste(serveurproduit, editeur->url("/LISTE.MAJ"));
+    publiertrois();
+    ASSERT_EQ(mirer({"--parallel", "1"}).code, 0);
+    const auto envoyes = [&] {
+        QStringList lignes;
+        for (const QString& ligne : editeur->journal())
+            if ((ligne.startsWith("ENVOYE /") && !ligne.startsWith("ENVOYE /LISTE.MAJ")) || ligne.startsWith("STATUT"))
+                lignes << ligne;
+        return lignes;
+    };
+    EXPECT_EQ(envoyes(), (QStringList{"ENVOYE /f3.dat 8", "ENVOYE /f4.dat 8", "ENVOYE /f5.dat 8"}));
+
+    struct Cas {
+        const char* nom;
+        std::function<void()> preparer;
+        QStringList journal;
+        int telecharges;
+    };
+    const std::vector<Cas> cas{
+        {"rien de changé", [] {}, {"STATUT /f3.dat 304", "STATUT /f4.dat 304", "STATUT /f5.dat 304"}, 0},
+        {"un fichier changé chez l'éditeur",
+         [&] { ecrirefichier(web + "/f4.dat", "Niveau 4 corrigé"); },
+         {"STATUT /f3.dat 304", "ENVOYE /f4.dat 17", "STATUT /f5.dat 304"},
+         1},
+        // The mirror's copy is no longer what was received: fetched whole.
+        {"un fichier changé dans le miroir",
+         [&] { ecrirefichier(miroir + "/LECON5.DAT", "abîmé"); },
+         {"STATUT /f3.dat 304", "STATUT /f4.dat 304", "ENVOYE /f5.dat 8"},
+         1},
+        {"un fichier effacé du miroir",
+         [&] { QFile::remove(miroir + "/LECON3.DAT"); },
+         {"ENVOYE /f3.dat 8", "STATUT /f4.dat 304", "STATUT /f5.dat 304"},
+         1},
+        // Another address: another file, whatever the server says of it.
+        {"une autre adresse",
+         [&] {
+             QFile::copy(web + "/f3.dat", web + "/g3.dat");
+             publier({" 3", editeur->url("/g3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"),
+                      QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"), " 5", editeur->url("/f5.dat"), "LECON5.DAT"});
+         },
+         {"ENVOYE /g3.dat 8", "STATUT /f4.dat 304", "STATUT /f5.dat 304"},
+         1},
+        // A state file that is not ours is no harm: everything whole.
+        {"un état illisible",
+         [&] { ecrirefichier(miroir + "/.velorine-miroir", "velorine-miroir 1\nLECON3.DAT\t\t\t\n\x01\xff"); },
+         {"ENVOYE /g3.dat 8", "ENVOYE /f4.dat 17", "ENVOYE /f5.dat 8"},
+         3},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        c.preparer();
+        const int deja = static_cast<int>(envoyes().size());
+        const Resultat r = mirer({"--parallel", "1"});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Miroir à jour: 3 fichiers dans le miroir, dont %1 téléchargés\n")
+                                 .arg(c.telecharges));
+        EXPECT_EQ(envoyes().mid(deja), c.journal);
+        EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
+        EXPECT_EQ(lirefichier(miroir + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")),
+                  QByteArray("Niveau 4") + (QByteArray(c.nom) == "rien de changé" ? "" : " corrigé"));
+        EXPECT_EQ(lirefichier(miroir + "/LECON5.DAT"), "Niveau 5");
+    }
 }
 
 // The files the new list no longer names go; files the mirror did not put
