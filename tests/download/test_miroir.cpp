@@ -449,6 +449,28 @@ TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
     }
 }
 
+// A publisher on FTP: the files, the proof files it may lack, and the
+// second run that asks for nothing that did not change.
+TEST_F(Miroir, UnEditeurSurFtp)
+{
+    ServeurFtp ftp(web);
+    ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
+    adresseliste(serveurproduit, ftp.url("/LISTE.MAJ"));
+    publier({" 3", ftp.url("/f3.dat"), "LECON3.DAT", " 4", ftp.url("/f4.dat"), "LECON4.DAT"});
+    Resultat r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 2 téléchargés\n");
+    EXPECT_EQ(lirefichier(miroir + "/LECON4.DAT"), "Niveau 4");
+    EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256"));
+
+    ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes");
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature");
+    r = mirer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 0 téléchargés\n");
+    EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.sha256.minisig"), "signature");
+}
+
 // The files the new list no longer names go; files the mirror did not put
 // there (a page of the school's own) stay.
 TEST_F(Miroir, LesFichiersQueLaListeNeNommePlusSontRetires)

@@ -227,6 +227,53 @@ TEST_F(Moteur, LesEchecsFinissentALEtatOnzeEtParUneException)
     }
 }
 
+// A file the server says it does not have is told apart from every other
+// failure (EchecAbsent): a mirror copies a publisher's proof files only when
+// there are some, and never takes a failing server for one without them.
+TEST_F(Moteur, UnFichierAbsentSeDistingueDesAutresEchecs)
+{
+    ServeurHttp serveur(dossier.path());
+    ASSERT_TRUE(serveur.pret());
+    ServeurFtp ftp(dossier.path());
+    ASSERT_TRUE(ftp.pret());
+    QDir(dossier.path()).mkpath(QStringLiteral("dossier"));
+    const auto local = [&](const QString& nom) { return QUrl::fromLocalFile(dossier.filePath(nom)).toString(); };
+    const struct {
+        QString adresse;
+        bool absent;
+    } cas[] = {
+        {serveur.url(QStringLiteral("/absent.bin")), true},
+        {serveur.url(QStringLiteral("/erreur/404")), true},
+        {serveur.url(QStringLiteral("/erreur/410")), true},
+        {serveur.url(QStringLiteral("/redirige?vers=/absent.bin")), true},
+        {ftp.url(QStringLiteral("/absent.bin")), true},
+        {local(QStringLiteral("absent.bin")), true},
+        {serveur.url(QStringLiteral("/erreur/403")), false},
+        {serveur.url(QStringLiteral("/erreur/500")), false},
+        {serveur.url(QStringLiteral("/erreur/304")), false},
+        {serveur.url(QStringLiteral("/coupe/1000/5000")), false},
+        {QStringLiteral("http://127.0.0.1:1/a.bin"), false},
+        {local(QStringLiteral("dossier")), false},
+    };
+    provenance = Provenance::Reglages;
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.adresse.toStdString());
+        PuitsMemoire puits;
+        bool absent = false;
+        bool echec = false;
+        try {
+            transfert.ouvrirurl(c.adresse, provenance, puits, suivi);
+        } catch (const EchecAbsent&) {
+            absent = true;
+        } catch (const Echec&) {
+            echec = true;
+        }
+        EXPECT_EQ(absent, c.absent);
+        EXPECT_EQ(echec, !c.absent);
+        EXPECT_TRUE(puits.contenu.isEmpty() || !c.absent);
+    }
+}
+
 // A body longer than announced never goes past its announced length: libcurl
 // stops reading there, so an endless body cannot fill the disk.
 TEST_F(Moteur, UnCorpsPlusLongQuAnnonceSArreteASaLongueur)
