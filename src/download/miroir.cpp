@@ -294,11 +294,10 @@ private:
     QStringList list1_;
 };
 
-// One file of the mirror, and the groups of the list that name it.
+// One file of the mirror.
 struct Fichier {
-    QString relatif;  // its path in the mirror
-    QString adresse;  // the publisher's address: the last group's that names it
-    QString nom;      // its Windows name, as that group gives it
+    QString relatif; // its path in the mirror
+    QString adresse; // the publisher's address: the last group's that names it
 };
 
 // The names the mirror keeps for itself: a list naming one of them is
@@ -432,11 +431,10 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             const QString cle = relatif.toCaseFolded();
             if (!parcle.contains(cle)) {
                 parcle.insert(cle, fichiers.size());
-                fichiers.push_back({relatif, QString(), nom});
+                fichiers.push_back({relatif, QString()});
             }
             Fichier& f = fichiers[parcle.value(cle)];
             f.adresse = rogner(entree(k + 1));
-            f.nom = nom;
             // 4. The address in the mirror must fit in a record: it is
             // never cut short.
             const QString adresse = adressemiroir(reglages.adressebase, f.relatif);
@@ -498,19 +496,20 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
                 ++telecharges;
         }
         encours = nullptr;
-        const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom) {
+        // The proof lies beside the list, at its address with a suffix. A
+        // publisher that has none is no failure.
+        const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom, const QString& suffixe) {
             p.emplace(dossier, nom, std::nullopt, taillemaxpreuve);
             encours = &*p;
             try {
-                services.transfert.ouvrirurl(adresseliste + nom.mid(fichiersmiroir::liste.size()), provenance, *p,
-                                             suivi);
+                services.transfert.ouvrirurl(adresseliste + suffixe, provenance, *p, suivi);
             } catch (const EchecAbsent&) {
                 p.reset();
             }
             encours = nullptr;
         };
-        preuve(manifeste, fichiersmiroir::manifeste);
-        preuve(signature, fichiersmiroir::signature);
+        preuve(manifeste, fichiersmiroir::manifeste, QStringLiteral(".sha256"));
+        preuve(signature, fichiersmiroir::signature, QStringLiteral(".sha256.minisig"));
     } catch (const std::exception& e) {
         // A sink that failed could not write, unless a proof file ran past
         // its bound: the server did not send a proof file.
