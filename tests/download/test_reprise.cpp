@@ -149,6 +149,24 @@ TEST_F(Reprise, UnGrosFichierCoupeEstFiniParLaSuiteAuProchainPassage)
         << plages[0].toStdString();
 }
 
+// A link placed where the partial file is kept is replaced, never written
+// through.
+TEST_F(Reprise, UnLienALaPlaceDuPartielEstRemplaceSansEtreSuivi)
+{
+    const QString cibledehors = racine.filePath(QStringLiteral("precieux"));
+    ecrirefichier(cibledehors, "a garder");
+    ASSERT_EQ(::symlink(QFile::encodeName(cibledehors).constData(), QFile::encodeName(chemin(partiel)).constData()), 0);
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
+    const QFileInfo kept(chemin(partiel));
+    EXPECT_FALSE(kept.isSymLink());
+    EXPECT_TRUE(kept.isFile());
+    EXPECT_EQ(lancer().code, 0);
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+    EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
+}
+
 // The file changed on the server between the two runs: the server answers
 // the rest's request with the whole new file, which replaces the partial
 // one.
