@@ -204,7 +204,8 @@ void ecrirepartiel(const QString& cible, const QString& racine, const Partiel& p
     const QFileInfo info(cible);
     FichierAtomique f(info.path() + u'/' + QFile::decodeName(nominfos(QFile::encodeName(info.fileName()))), racine);
     f.ecrire(texte.constData(), static_cast<std::size_t>(texte.size()));
-    f.valider();
+    // The address may carry a password: the record is for this user only.
+    f.valider(0600);
 }
 
 void oterpartiel(const QString& cible, const QString& racine) noexcept

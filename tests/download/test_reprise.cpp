@@ -254,8 +254,9 @@ TEST_F(Reprise, LesPartielsPerimesOuEtrangersSontEnlevesAuDebut)
     EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
 }
 
-// A partial file that is a link, or a name of a file elsewhere, is never
-// taken up: nothing is written through it, and the whole file is fetched.
+// A partial file that is a link, a name of a file elsewhere, or another
+// user's file is never taken up: nothing is written through it, and the
+// whole file is fetched.
 TEST_F(Reprise, UnPartielQuiEstUnLienNEstPasRepris)
 {
     liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
@@ -268,15 +269,24 @@ TEST_F(Reprise, UnPartielQuiEstUnLienNEstPasRepris)
     // The record of the first run stays; the partial file becomes a link.
     const QByteArray record = lirefichier(chemin(infos));
     ASSERT_FALSE(record.isEmpty());
-    for (const bool symbolique : {true, false}) {
-        SCOPED_TRACE(symbolique ? "lien symbolique" : "lien physique");
+    enum Cas { Symbolique, Physique, AutreUtilisateur };
+    for (const Cas cas : {Symbolique, Physique, AutreUtilisateur}) {
+        SCOPED_TRACE(cas);
         QFile::remove(chemin(partiel));
         QFile::remove(chemin(QStringLiteral("GROS.DAT")));
         const QByteArray source = QFile::encodeName(cibledehors);
         const QByteArray lien = QFile::encodeName(chemin(partiel));
-        ASSERT_EQ(symbolique ? ::symlink(source.constData(), lien.constData())
-                             : ::link(source.constData(), lien.constData()),
-                  0);
+        if (cas == Symbolique) {
+            ASSERT_EQ(::symlink(source.constData(), lien.constData()), 0);
+        } else if (cas == Physique) {
+            ASSERT_EQ(::link(source.constData(), lien.constData()), 0);
+        } else {
+            // Only root can give a file away.
+            if (::geteuid() != 0)
+                continue;
+            ecrirefichier(chemin(partiel), tenu);
+            ASSERT_EQ(::chown(lien.constData(), 65534, 65534), 0);
+        }
         ecrirefichier(chemin(infos), record);
         const Resultat r = lancer();
         EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
