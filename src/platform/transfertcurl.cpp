@@ -625,6 +625,9 @@ bool TransfertCurl::Session::decider()
 TransfertCurl::Session::~Session()
 {
     retirer(false);
+    // The handle outlives this fetch's headers.
+    if (easy)
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     if (fdlocal >= 0)
         ::close(fdlocal);
     if (poignee)
