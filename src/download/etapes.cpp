@@ -3,6 +3,7 @@
 #include "base/echec.h"
 #include "base/texte.h"
 #include "download/feuille.h"
+#include "download/partiel.h"
 #include "download/puitscible.h"
 #include "records/donneesproduit.h"
 #include "records/nombres.h"
@@ -60,6 +61,12 @@ bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString
         telecharger(etat, services, fenetre, adresse, provenance, puits);
     } catch (const EchecPuits&) {
         phase = Phase::Ecriture;
+        throw;
+    } catch (const Echec&) {
+        // A large file that broke off is kept for the next run to finish;
+        // a cancel keeps nothing.
+        if (!etat.abandon)
+            puits.garderpartiel();
         throw;
     }
     ignorer([&] { services.boucle.ceder(); });
@@ -132,8 +139,10 @@ public:
 private:
     std::unique_ptr<PuitsCible> creer(std::size_t g, bool enavance)
     {
-        return std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, produit_,
-                                            enavance);
+        auto p = std::make_unique<PuitsCible>([this, nom = nom(g)] { return cheminproduit(produit_, nom); }, produit_,
+                                              enavance);
+        p->permettrereprise(adresse(g));
+        return p;
     }
 
     Transfert& transfert_;
@@ -225,6 +234,16 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
     const Releve releve = relever(fenetre.List1(), etat.versionactuelle);
     const std::int16_t plusrecents = releve.plusrecents;
     const std::int16_t nouveau = releve.nouveau;
+
+    // The partial files earlier runs kept for the list's files wait for
+    // this run; those of old or other files go first.
+    ignorer([&] {
+        const QStringList liste = fenetre.List1();
+        QStringList cibles;
+        for (qsizetype k = 0; k + 2 < liste.size(); k += 3)
+            ignorer([&] { cibles.append(cheminproduit(etat.dossierproduit, rogner(liste[k + 2]))); });
+        nettoyerpartiels(etat.dossierproduit, cibles);
+    });
 
     // 4. Nothing newer.
     if (plusrecents == 0) {

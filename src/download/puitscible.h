@@ -28,12 +28,28 @@ public:
     // cible names the target when it is needed; enavance: the sink of a
     // fetch ahead, whose target is named again at valider().
     PuitsCible(std::function<QString()> cible, const QString& racine, bool enavance = false);
+    ~PuitsCible() override;
 
     // A body of unknown length, or one that lies about it, stops before it
     // would leave the disk almost full.
     void ecrire(const char* octets, std::size_t nombre) override;
 
     void recommencer() override;
+
+    // The update run's files: a fetch of a large file from adresse that
+    // breaks off may be kept to be finished by the next run (see
+    // garderpartiel()), and the partial file an earlier run kept for the
+    // same target and address is taken up: requete() asks for its rest.
+    void permettrereprise(const QString& adresse);
+    Requete requete() const override;
+    void validateurs(const Validateurs& v) override;
+
+    // After a fetch that failed (not cancelled, not for want of disk
+    // space): keeps the bytes received as the target's hidden partial file,
+    // with its record, when the file is over seuilpartiel bytes long, some
+    // of it arrived, and the server named it by an ETag or a date and serves
+    // ranges. Otherwise, or when keeping fails, nothing stays behind.
+    void garderpartiel() noexcept;
 
     // Puts the file in place; its folder joins dossiers, to be synced with
     // the run's other folders. A file fetched ahead is named again first:
@@ -46,7 +62,14 @@ private:
     std::function<QString()> cible_;
     QString racine_;
     bool enavance_;
-    std::optional<FichierAtomique> fichier_;
+    // Taken up from an earlier run's partial file, in requete().
+    mutable std::optional<FichierAtomique> fichier_;
+
+    QString adressereprise_; // empty: no partial file kept nor taken up
+    mutable bool partielcherche_ = false;
+    mutable bool partielrepris_ = false;
+    mutable Validateurs partielsi_;
+    std::optional<Validateurs> vus_;
 };
 
 } // namespace velorine

@@ -318,7 +318,7 @@ struct TransfertCurl::Session {
     bool decide = false;
     long long decalage = 0;
     bool plagerefusee = false;  // a partial answer that is not the part asked for
-    bool refaireentier = false; // FTP: not the file the sink holds the start of
+    bool refaireentier = false; // not the file the sink holds the start of
     bool inchangeftp = false;   // FTP: the file is the one the sink named
 
     // Reads the answer, before its first byte goes to the sink (or at its
@@ -576,6 +576,12 @@ bool TransfertCurl::Session::decider()
                 plagerefusee = true;
                 return false;
             }
+            // The file's date unchanged but not its length (changed within
+            // the second): the rest of another file. It is fetched whole.
+            if (requete.si.longueur >= 0 && p.total != requete.si.longueur) {
+                refaireentier = true;
+                return false;
+            }
             decalage = p.premier;
             v.longueur = p.total;
             v.plages = true;
@@ -627,6 +633,9 @@ bool TransfertCurl::Session::decider()
 TransfertCurl::Session::~Session()
 {
     retirer(false);
+    // The handle outlives this fetch's headers.
+    if (easy)
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     if (fdlocal >= 0)
         ::close(fdlocal);
     if (poignee)
@@ -712,8 +721,8 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
             puits.recommencer();
         break;
     }
-    // An FTP file that is no longer the one whose start the sink holds is
-    // fetched whole.
+    // A file that is no longer the one whose start the sink holds (FTP: its
+    // date; a part of another length) is fetched whole.
     const auto achanger = [](const Session& s) {
         return s.fini && !s.annule && !s.puitsenechec
                && (s.refaireentier || (s.repriseftp && s.resultat == CURLE_BAD_DOWNLOAD_RESUME));

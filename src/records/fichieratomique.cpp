@@ -198,6 +198,42 @@ FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : 
     }
 }
 
+FichierAtomique::FichierAtomique(const QString& cible, const QString& racine, const QByteArray& suite) : cible_(cible)
+{
+    const QFileInfo info(cible);
+    nom_ = QFile::encodeName(info.fileName());
+    if (nom_.isEmpty() || nom_ == "." || nom_ == ".." || suite.isEmpty() || suite.contains('/')) {
+        errno = EINVAL;
+        throw Echec(raison("reprise du fichier temporaire de", cible));
+    }
+    dossier_ = ouvrirsous(racine, relatifa(racine, info.path()), O_RDONLY | O_DIRECTORY);
+    if (dossier_ < 0)
+        throw Echec(raison("ouverture du dossier de", cible));
+    try {
+        verifiercible(dossier_, nom_, cible);
+        // Only a file this run could have left: regular, this user's, with
+        // no other name anywhere (a hard link placed here would lead the
+        // writes into another file).
+        fd_ = ::openat(dossier_, suite.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0)
+            throw Echec(raison("reprise du fichier temporaire de", cible));
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()
+            || ::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::lseek(fd_, 0, SEEK_END) != st.st_size) {
+            ::close(fd_);
+            fd_ = -1;
+            throw Echec("fichier temporaire à ne pas reprendre: " + cible.toStdString());
+        }
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        temporaire_ = suite;
+        ecrits_ = envoyes_ = st.st_size;
+    } catch (...) {
+        ::close(dossier_);
+        dossier_ = -1;
+        throw;
+    }
+}
+
 void FichierAtomique::creertemporaire()
 {
     // An unnamed file first: it vanishes with the process, even a killed one,
@@ -375,6 +411,28 @@ void FichierAtomique::abandonner() noexcept
     if (!temporaire_.isEmpty()) {
         ::unlinkat(dossier_, temporaire_.constData(), 0);
         temporaire_.clear();
+    }
+}
+
+void FichierAtomique::garder(const QByteArray& nom)
+{
+    try {
+        if (fd_ < 0)
+            throw Echec("fichier temporaire fermé");
+        if (nom.isEmpty() || nom.contains('/') || nom == "." || nom == "..")
+            throw Echec("nom invalide pour garder " + cible_.toStdString());
+        if (::fsync(fd_) != 0)
+            throw Echec(raison("écriture de", cible_));
+        nommer();
+        if (temporaire_ != nom && ::renameat(dossier_, temporaire_.constData(), dossier_, nom.constData()) != 0)
+            throw Echec(raison("conservation de", cible_));
+        temporaire_.clear();
+        ::close(fd_);
+        fd_ = -1;
+        ::fsync(dossier_);
+    } catch (...) {
+        abandonner();
+        throw;
     }
 }
 

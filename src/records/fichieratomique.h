@@ -58,6 +58,11 @@ public:
     // exists and this user may not write it (a read-only file is never
     // replaced).
     explicit FichierAtomique(const QString& cible, const QString& racine = QString());
+    // Takes up suite, a file of an earlier run in the target's folder, as
+    // the temporary file, to go on writing at its end. Throws Echec, with
+    // the same checks as above, when suite is not a regular file of this
+    // user that nothing else links to, or another process holds it.
+    FichierAtomique(const QString& cible, const QString& racine, const QByteArray& suite);
     ~FichierAtomique();
     FichierAtomique(const FichierAtomique&) = delete;
     FichierAtomique& operator=(const FichierAtomique&) = delete;
@@ -83,6 +88,15 @@ public:
 
     // Removes the temporary file now.
     void abandonner() noexcept;
+
+    // Keeps what was written so far under the name nom in the target's
+    // folder, flushed to the disk, for a later run to take up; the object
+    // then lets go of it. A file named nom (or a link) is replaced, never
+    // written through. Throws Echec; the temporary file is then removed.
+    void garder(const QByteArray& nom);
+
+    // The bytes in the temporary file.
+    long long taille() const { return ecrits_; }
 
     const QString& cible() const { return cible_; }
 

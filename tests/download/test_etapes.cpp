@@ -615,6 +615,25 @@ TEST_F(Etapes, AnnulerPendantUnTelechargementArreteSansMessage)
     EXPECT_EQ(niveaulu(), QStringLiteral(" 5"));
 }
 
+// A cancel keeps nothing of a large file, even one its server would let
+// the next run finish.
+TEST_F(Etapes, AnnulerPendantUnGrosFichierNeLaissePasDeFichierPartiel)
+{
+    ecrirefichier(web + QStringLiteral("/gros.bin"), QByteArray(3 << 20, 'g'));
+    liste({" 3", url(QStringLiteral("/moitie/gros.bin")), "GROS.DAT"});
+    bool clique = false;
+    vue.surprogression = [&](long long recus, long long) {
+        if (recus >= (1 << 20) && !clique) {
+            clique = true;
+            QTimer::singleShot(0, [&] { fenetre.annuler(); });
+        }
+    };
+    EXPECT_FALSE(activer());
+    EXPECT_TRUE(clique);
+    EXPECT_TRUE(faux.dialogues.boites.empty());
+    EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+}
+
 // "Annuler" handled at the yield after a file has arrived, before it is
 // put in place: that file is not written and the run stops there.
 TEST_F(Etapes, AnnulerApresUnTelechargementArreteAvantLEcritureDuFichier)

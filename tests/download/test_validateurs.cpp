@@ -236,13 +236,24 @@ TEST_F(Validation, UnFichierChangeArriveEntierApresUnNouveauDepart)
         EXPECT_EQ(recus, nouveau.size());
         EXPECT_EQ(total, nouveau.size());
     }
+    // Changed within the same second: the date vouches for the part, its
+    // total does not match the length the sink holds the start of.
+    const QByteArray memedate = donnees(260000, 6);
+    ecrire(memedate, datefichier + 60);
+    {
+        PuitsTemoin p;
+        suite(p, nouveau, 100000, Validateurs{{}, datefichier + 60, nouveau.size(), true});
+        ASSERT_EQ(fetch(serveur.url(QStringLiteral("/sansetag/b.bin")), p), QString());
+        EXPECT_EQ(p.contenu, memedate);
+        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
+    }
     // A server that ignores ranges.
     PuitsTemoin p;
-    suite(p, nouveau, 100000, actuels(serveur.url(QStringLiteral("/b.bin"))));
+    suite(p, memedate, 100000, actuels(serveur.url(QStringLiteral("/b.bin"))));
     ASSERT_EQ(fetch(serveur.url(QStringLiteral("/sansplages/b.bin")), p), QString());
-    EXPECT_EQ(p.contenu, nouveau);
+    EXPECT_EQ(p.contenu, memedate);
     EXPECT_EQ(p.ordre.front(), "recommencer");
-    EXPECT_EQ(serveur.journal().filter(QStringLiteral("PLAGE")).size(), 3);
+    EXPECT_EQ(serveur.journal().filter(QStringLiteral("PLAGE")).size(), 4);
 }
 
 // A partial answer that is not the rest asked for fails the fetch before

@@ -37,6 +37,8 @@ path:
 
   /coupeunefois/PATH      the first request sends up to the file's middle,
                           then resets the connection; later ones are served
+  /moitie/PATH            sends up to the file's middle, then waits for the
+                          client to close
   /sansplages/PATH        no Accept-Ranges, and Range is ignored (200)
   /sansetag/PATH          no ETag: Last-Modified only
   /faux206/MODE/PATH      a Range gets a 206 that lies: MODE "debut" (another
@@ -254,6 +256,9 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     premiere = reste not in COUPES
                     COUPES.add(reste)
                 self.fichier(urllib.parse.unquote(reste), coupe=premiere)
+            elif parties[:1] == ["moitie"] and len(parties) >= 2:
+                reste = "/" + "/".join(parties[1:])
+                self.fichier(urllib.parse.unquote(reste), coupe=True, attendre=True)
             elif parties[:1] == ["sansplages"] and len(parties) >= 2:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), plages=False)
             elif parties[:1] == ["sansetag"] and len(parties) >= 2:
@@ -265,7 +270,7 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             journal("FERME " + url.path)
 
-    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None):
+    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None, attendre=False):
         racine = os.path.realpath(ARGS.dossier or ".")
         cible = os.path.realpath(os.path.join(racine, chemin.lstrip("/")))
         if not (cible == racine or cible.startswith(racine + os.sep)) or not os.path.isfile(cible):
@@ -363,7 +368,9 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             finally:
                 if ARGS.compte:
                     journal("ENVOYE %s %d" % (chemin, envoyes - debut))
-            if coupe:
+            if attendre:
+                self.attendre_fermeture(chemin)
+            elif coupe:
                 # An abrupt end at the middle: the connection is reset.
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 self.connection.close()

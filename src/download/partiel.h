@@ -1,0 +1,53 @@
+#pragma once
+// A large file whose fetch broke off is kept beside its target, hidden, so
+// that the next run asks the server only for the rest. Beside the partial
+// file ".NOM.velorine-partiel" (the bytes received, from the first) lies its
+// record ".NOM.velorine-partiel.infos": the address it came from and what
+// the server told of the file (ETag, modification date, length). Both are
+// reached beneath the product folder without following a symbolic link, as
+// every product file is.
+
+#include "platform/transfert.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace velorine {
+
+// A fetch that breaks off is kept only for a file over this length.
+inline constexpr long long seuilpartiel = 1 << 20;
+// A partial file left alone for longer than this is removed.
+inline constexpr long long agepartielmax = 7LL * 24 * 3600;
+
+// The names, in the target's folder, of the partial file of the target
+// named nom and of its record.
+QByteArray nompartiel(const QByteArray& nom);
+QByteArray nominfos(const QByteArray& nom);
+
+// What the record says of a partial file.
+struct Partiel {
+    QString adresse;
+    Validateurs validateurs;
+};
+
+// The record of cible's partial file, read beneath racine; none when it is
+// missing, damaged or not a regular file.
+std::optional<Partiel> lirepartiel(const QString& cible, const QString& racine);
+
+// Writes the record of cible's partial file, whole or not at all. Throws
+// Echec.
+void ecrirepartiel(const QString& cible, const QString& racine, const Partiel& partiel);
+
+// Removes cible's partial file and its record, when they are regular files.
+void oterpartiel(const QString& cible, const QString& racine) noexcept;
+
+// Removes, in racine and the folders beneath it, the partial files and
+// records older than agepartielmax, those whose target is not one of
+// cibles, and those that lack their companion. Nothing but regular files
+// named exactly as partial files or records is ever removed, and no
+// symbolic link is followed.
+void nettoyerpartiels(const QString& racine, const QStringList& cibles);
+
+} // namespace velorine

@@ -1,0 +1,304 @@
+// A large file whose fetch broke off is finished by the next run: the real
+// executable (--unattended --auto) against a loopback HTTP server that
+// drops the connection at the middle of a file, and a real product folder.
+
+#include "dossiers.h"
+#include "impression.h"
+#include "serveurs.h"
+#include "download/partiel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velorine;
+using namespace velorine::test;
+
+namespace {
+
+// n bytes that differ from one file to the next.
+QByteArray donnees(qsizetype n, int graine)
+{
+    QByteArray b(n, '\0');
+    for (qsizetype i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 13 + graine + i / 509) % 256);
+    return b;
+}
+
+// Sets a file's (or a link's own) modification date to so many seconds ago.
+void vieillir(const QString& chemin, long long secondes)
+{
+    const auto t = static_cast<time_t>(std::time(nullptr) - secondes);
+    const struct timespec dates[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(chemin).constData(), dates, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+struct Resultat {
+    int code = -1;
+    QString erreurs;
+};
+
+const QString telechargementimpossible = QStringLiteral("Mise à jour impossible: Téléchargement impossible\n");
+const QString termine3 = QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n");
+
+class Reprise : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(racine.isValid());
+        produit = racine.filePath(QStringLiteral("produit"));
+        web = racine.filePath(QStringLiteral("web"));
+        ASSERT_TRUE(QDir().mkpath(produit));
+        ASSERT_TRUE(QDir().mkpath(web));
+        serveur = std::make_unique<ServeurHttp>(web, QStringList{QStringLiteral("--compte")});
+        ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+        QStringList enregs(24);
+        enregs[23] = QStringLiteral(" 2");
+        ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+        ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
+                      fichierenregistrements({"", "", "", "", "", "", serveur->url(QStringLiteral("/LISTE.MAJ"))}));
+        gros = donnees(3 * 1024 * 1024 + 123, 1);
+        ecrirefichier(web + QStringLiteral("/gros.bin"), gros);
+    }
+
+    QString chemin(const QString& nom) const { return produit + u'/' + nom; }
+    QString niveau() const
+    {
+        const QByteArray r = lirefichier(chemin(QStringLiteral("TEMPO.QZS"))).mid(23 * 128, 128);
+        return QString::fromLatin1(r.mid(2, static_cast<unsigned char>(r[0])));
+    }
+    // The list: groups of (level, path on the server, name).
+    void liste(const std::vector<std::array<QString, 3>>& groupes)
+    {
+        QStringList enregs{QStringLiteral("MAJQZ7INTERNET")};
+        for (const auto& g : groupes)
+            enregs << g[0] << serveur->url(g[1]) << g[2];
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    }
+    Resultat lancer()
+    {
+        QProcess p;
+        p.start(QStringLiteral(VELORINE_EXE), {"--product-dir", produit, "--unattended", "--auto", "--timeout", "20"});
+        Resultat r;
+        if (!p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.erreurs = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    // The bytes of path the server sent, fetch by fetch.
+    QList<long long> envois(const QString& chemin) const
+    {
+        QList<long long> r;
+        const QString debut = QStringLiteral("ENVOYE ") + chemin + u' ';
+        for (const QString& l : serveur->journal())
+            if (l.startsWith(debut))
+                r << l.mid(debut.size()).toLongLong();
+        return r;
+    }
+
+    QTemporaryDir racine;
+    QString produit;
+    QString web;
+    std::unique_ptr<ServeurHttp> serveur;
+    QByteArray gros;
+    const QString partiel = QStringLiteral(".GROS.DAT.velorine-partiel");
+    const QString infos = QStringLiteral(".GROS.DAT.velorine-partiel.infos");
+};
+
+// Cut at the middle, the file stays hidden beside its target with its
+// record; the next run asks only for the rest and puts the whole file in
+// place.
+TEST_F(Reprise, UnGrosFichierCoupeEstFiniParLaSuiteAuProchainPassage)
+{
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    const Resultat premier = lancer();
+    EXPECT_EQ(premier.code, 1);
+    EXPECT_EQ(premier.erreurs, telechargementimpossible);
+    EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+    EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("GROS.DAT"))));
+    const QByteArray tenu = lirefichier(chemin(partiel));
+    ASSERT_GT(tenu.size(), 0);
+    EXPECT_LE(tenu.size(), gros.size() / 2);
+    EXPECT_EQ(tenu, gros.left(tenu.size()));
+    EXPECT_TRUE(QFileInfo(chemin(infos)).isFile());
+
+    const Resultat second = lancer();
+    EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+    EXPECT_EQ(second.erreurs, termine3);
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+    EXPECT_EQ(niveau(), QStringLiteral(" 3"));
+    EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+    // The second fetch: only the rest was sent.
+    const QList<long long> envoyes = envois(QStringLiteral("/gros.bin"));
+    ASSERT_EQ(envoyes.size(), 2);
+    EXPECT_EQ(envoyes[1], gros.size() - tenu.size());
+    const QStringList plages = serveur->journal().filter(QStringLiteral("PLAGE /gros.bin"));
+    ASSERT_EQ(plages.size(), 1);
+    EXPECT_TRUE(plages[0].startsWith(QStringLiteral("PLAGE /gros.bin bytes=%1- SI \"").arg(tenu.size())))
+        << plages[0].toStdString();
+}
+
+// A link placed where the partial file is kept is replaced, never written
+// through.
+TEST_F(Reprise, UnLienALaPlaceDuPartielEstRemplaceSansEtreSuivi)
+{
+    const QString cibledehors = racine.filePath(QStringLiteral("precieux"));
+    ecrirefichier(cibledehors, "a garder");
+    ASSERT_EQ(::symlink(QFile::encodeName(cibledehors).constData(), QFile::encodeName(chemin(partiel)).constData()), 0);
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
+    const QFileInfo kept(chemin(partiel));
+    EXPECT_FALSE(kept.isSymLink());
+    EXPECT_TRUE(kept.isFile());
+    EXPECT_EQ(lancer().code, 0);
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+    EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
+}
+
+// The file changed on the server between the two runs: the server answers
+// the rest's request with the whole new file, which replaces the partial
+// one.
+TEST_F(Reprise, UnFichierChangeEntreDeuxPassagesArriveEntier)
+{
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    ASSERT_TRUE(QFileInfo(chemin(partiel)).isFile());
+    const QByteArray nouveau = donnees(2 * 1024 * 1024 + 7, 2);
+    ecrirefichier(web + QStringLiteral("/gros.bin"), nouveau);
+    vieillir(web + QStringLiteral("/gros.bin"), -5); // another date, whatever the clock's grain
+
+    const Resultat second = lancer();
+    EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), nouveau);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+    EXPECT_EQ(serveur->journal().filter(QStringLiteral("PLAGE /gros.bin")).size(), 1);
+    EXPECT_TRUE(serveur->journal().filter(QStringLiteral("STATUT /gros.bin 206")).isEmpty());
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), nouveau.size());
+}
+
+// Nothing is kept of a small file, nor of a file whose server names it by
+// no validator.
+TEST_F(Reprise, UnPetitFichierOuUnFichierSansValidateurNeLaisseRien)
+{
+    ecrirefichier(web + QStringLiteral("/petit.bin"), donnees(seuilpartiel - 1, 3));
+    const std::vector<std::array<QString, 3>> cas{
+        {" 3", "/coupeunefois/petit.bin", "PETIT.DAT"},
+        {" 3", QStringLiteral("/coupe/%1/%2").arg(2 * seuilpartiel).arg(4 * seuilpartiel), "GENERE.DAT"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c[1].toStdString());
+        liste({c});
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, telechargementimpossible);
+        EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+    }
+}
+
+// At the start of a run, partial files older than a week, those of names
+// the list no longer holds, and a record without its file go; nothing else
+// named like them does, and no link is followed.
+TEST_F(Reprise, LesPartielsPerimesOuEtrangersSontEnlevesAuDebut)
+{
+    QDir(produit).mkpath(QStringLiteral("DONNEES"));
+    QTemporaryDir dehors;
+    const QString cibledehors = dehors.filePath(QStringLiteral("precieux"));
+    ecrirefichier(cibledehors, "a garder");
+    // A partial file and its record for the target nom, so old.
+    const auto paire = [&](const QString& nom, long long age) {
+        const QFileInfo cible(chemin(nom));
+        for (const QString& suffixe :
+             {QStringLiteral(".velorine-partiel"), QStringLiteral(".velorine-partiel.infos")}) {
+            const QString c = cible.path() + QStringLiteral("/.") + cible.fileName() + suffixe;
+            ecrirefichier(c, "x");
+            vieillir(c, age);
+        }
+    };
+    const long long jour = 24 * 3600;
+    paire(QStringLiteral("LECON1.DAT"), 6 * jour); // in the list, recent: kept
+    paire(QStringLiteral("LECON2.DAT"), 8 * jour); // in the list, stale
+    paire(QStringLiteral("ANCIEN.DAT"), 0);        // no longer in the list
+    paire(QStringLiteral("DONNEES/SONS.DAT"), 8 * jour);
+    paire(QStringLiteral("DONNEES/IMAGES.DAT"), 0);                                 // in the list, recent: kept
+    ecrirefichier(chemin(QStringLiteral(".SEUL.DAT.velorine-partiel.infos")), "x"); // a record alone
+    // Named like partial files, but not ours to remove.
+    ASSERT_EQ(::symlink(QFile::encodeName(cibledehors).constData(),
+                        QFile::encodeName(chemin(QStringLiteral(".LIEN.DAT.velorine-partiel"))).constData()),
+              0);
+    vieillir(chemin(QStringLiteral(".LIEN.DAT.velorine-partiel")), 30 * jour);
+    ecrirefichier(chemin(QStringLiteral("AUTRE.velorine-partiel")), "x");
+    ecrirefichier(chemin(QStringLiteral(".velorine-partiel")), "x");
+    QDir(produit).mkpath(QStringLiteral(".DOSSIER.velorine-partiel"));
+    liste({{" 1", "/f1.dat", "LECON1.DAT"}, {" 2", "/f2.dat", "lecon2.dat"}, {" 1", "/i.dat", "DONNEES\\IMAGES.DAT"}});
+
+    const Resultat r = lancer();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Pas d'actualisation: Vous disposez déjà de la dernière version en date.\n"));
+    EXPECT_EQ(contenudossier(produit),
+              (QStringList{".DOSSIER.velorine-partiel", ".LECON1.DAT.velorine-partiel",
+                           ".LECON1.DAT.velorine-partiel.infos", ".LIEN.DAT.velorine-partiel", ".velorine-partiel",
+                           "AUTRE.velorine-partiel", "DONNEES", "DONNEES/.IMAGES.DAT.velorine-partiel",
+                           "DONNEES/.IMAGES.DAT.velorine-partiel.infos", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+    EXPECT_EQ(lirefichier(cibledehors), QByteArray("a garder"));
+}
+
+// A partial file that is a link, a name of a file elsewhere, or another
+// user's file is never taken up: nothing is written through it, and the
+// whole file is fetched.
+TEST_F(Reprise, UnPartielQuiEstUnLienNEstPasRepris)
+{
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    const QByteArray tenu = lirefichier(chemin(partiel));
+    ASSERT_GT(tenu.size(), 0);
+    const QString cibledehors = racine.filePath(QStringLiteral("precieux"));
+    ecrirefichier(cibledehors, tenu);
+
+    // The record of the first run stays; the partial file becomes a link.
+    const QByteArray record = lirefichier(chemin(infos));
+    ASSERT_FALSE(record.isEmpty());
+    enum Cas { Symbolique, Physique, AutreUtilisateur };
+    for (const Cas cas : {Symbolique, Physique, AutreUtilisateur}) {
+        SCOPED_TRACE(cas);
+        QFile::remove(chemin(partiel));
+        QFile::remove(chemin(QStringLiteral("GROS.DAT")));
+        const QByteArray source = QFile::encodeName(cibledehors);
+        const QByteArray lien = QFile::encodeName(chemin(partiel));
+        if (cas == Symbolique) {
+            ASSERT_EQ(::symlink(source.constData(), lien.constData()), 0);
+        } else if (cas == Physique) {
+            ASSERT_EQ(::link(source.constData(), lien.constData()), 0);
+        } else {
+            // Only root can give a file away.
+            if (::geteuid() != 0)
+                continue;
+            ecrirefichier(chemin(partiel), tenu);
+            ASSERT_EQ(::chown(lien.constData(), 65534, 65534), 0);
+        }
+        ecrirefichier(chemin(infos), record);
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+        EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+        EXPECT_EQ(lirefichier(cibledehors), tenu);
+        EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), gros.size());
+        EXPECT_FALSE(QFileInfo::exists(chemin(infos)));
+        // Back to an update to make.
+        QStringList enregs(24);
+        enregs[23] = QStringLiteral(" 2");
+        ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+    }
+}
+
+} // namespace
