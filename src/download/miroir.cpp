@@ -3,6 +3,7 @@
 #include "base/echec.h"
 #include "base/texte.h"
 #include "download/etapes.h"
+#include "download/partiel.h"
 #include "download/puitscible.h"
 #include "download/releve.h"
 #include "records/donneesproduit.h"
@@ -214,15 +215,20 @@ void ecriredans(const QString& dossier, const QString& relatif, const QByteArray
 }
 
 // The sink of one file of the mirror: a temporary file beside its place,
-// put there only at the end of the run. It asks the server for the file
+// put there only at the end of the run. It asks the server for the rest of
+// the file when an earlier run kept the start of it (a large file whose
+// fetch broke off, as the update run keeps them), otherwise for the file
 // only if it changed since the last run, when the file is still there as it
-// was received.
+// was received. A proof file (max set) is bounded and never kept in part.
 class PuitsMiroir : public Puits {
 public:
-    PuitsMiroir(const QString& dossier, const QString& relatif, std::optional<Recu> precedent, long long max = -1)
+    PuitsMiroir(const QString& dossier, const QString& relatif, const QString& adresse, std::optional<Recu> precedent,
+                long long max = -1)
         : cible_([chemin = avecseparateur(dossier) + relatif] { return chemin; }, dossier),
           precedent_(std::move(precedent)), max_(max)
     {
+        if (max_ < 0)
+            cible_.permettrereprise(adresse);
     }
 
     void ecrire(const char* octets, std::size_t nombre) override
@@ -238,19 +244,30 @@ public:
     {
         cible_.recommencer();
         recus_ = 0;
+        debut_ = 0;
         inchange_ = false;
         validateurs_ = {};
     }
     Requete requete() const override
     {
-        Requete r;
+        Requete r = cible_.requete();
+        debut_ = r.debut;
+        if (r.debut > 0)
+            return r;
         if (precedent_ && (!precedent_->validateurs.etag.isEmpty() || precedent_->validateurs.datemodif >= 0)) {
             r.sichange = true;
             r.si = precedent_->validateurs;
         }
         return r;
     }
-    void validateurs(const Validateurs& v) override { validateurs_ = v; }
+    void validateurs(const Validateurs& v) override
+    {
+        cible_.validateurs(v);
+        validateurs_ = v;
+    }
+    // After a failed fetch: the start of a large file stays for the next
+    // run to finish.
+    void garderpartiel() noexcept { cible_.garderpartiel(); }
     void inchange() override { inchange_ = true; }
 
     bool estinchange() const { return inchange_; }
@@ -260,8 +277,8 @@ public:
     {
         if (inchange_ && precedent_)
             return *precedent_;
-        Recu r{adresse, recus_, validateurs_};
-        r.validateurs.longueur = recus_;
+        Recu r{adresse, debut_ + recus_, validateurs_};
+        r.validateurs.longueur = r.longueur;
         r.validateurs.plages = false;
         return r;
     }
@@ -271,7 +288,8 @@ private:
     PuitsCible cible_;
     std::optional<Recu> precedent_;
     long long max_;
-    long long recus_ = 0;
+    long long recus_ = 0;           // bytes received by this fetch
+    mutable long long debut_ = 0;   // bytes an earlier run kept
     bool inchange_ = false;
     bool troplong_ = false;
     Validateurs validateurs_;
@@ -305,7 +323,9 @@ struct Fichier {
 bool nomreserve(const QString& relatif)
 {
     for (const QString& partie : relatif.split(u'/'))
-        if (partie.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive))
+        if (partie.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive)
+            || partie.endsWith(QStringLiteral(".velorine-partiel"), Qt::CaseInsensitive)
+            || partie.endsWith(QStringLiteral(".velorine-partiel.infos"), Qt::CaseInsensitive))
             return true;
     for (const QString& propre : {fichiersmiroir::liste, fichiersmiroir::origine, fichiersmiroir::manifeste,
                                   fichiersmiroir::signature, fichiersmiroir::etat})
@@ -454,6 +474,14 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
     // publisher's proof of origin, if it has one.
     leverlimitefichiers();
     const QHash<QString, Recu> precedent = lireetat(dossier);
+    // The starts of large files earlier runs kept wait for this run; those
+    // of old or other files go first.
+    ignorer([&] {
+        QStringList cibles;
+        for (const Fichier& f : fichiers)
+            cibles << avecseparateur(dossier) + f.relatif;
+        nettoyerpartiels(dossier, cibles);
+    });
     std::vector<std::unique_ptr<PuitsMiroir>> puits;
     std::optional<PuitsMiroir> manifeste;
     std::optional<PuitsMiroir> signature;
@@ -480,7 +508,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             const auto it = precedent.constFind(f.relatif);
             if (it != precedent.cend() && it->adresse == f.adresse && longueursous(dossier, f.relatif) == it->longueur)
                 avant = *it;
-            puits.push_back(std::make_unique<PuitsMiroir>(dossier, f.relatif, avant));
+            puits.push_back(std::make_unique<PuitsMiroir>(dossier, f.relatif, f.adresse, avant));
         }
         // At most parallele() - 1 files fetched ahead of the one whose turn
         // it is.
@@ -491,7 +519,14 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             for (; lances < fin; ++lances)
                 services.transfert.anticiper(fichiers[lances].adresse, provenance, *puits[lances]);
             encours = puits[i].get();
-            services.transfert.ouvrirurl(fichiers[i].adresse, provenance, *puits[i], suivi);
+            try {
+                services.transfert.ouvrirurl(fichiers[i].adresse, provenance, *puits[i], suivi);
+            } catch (const EchecPuits&) {
+                throw;
+            } catch (const Echec&) {
+                puits[i]->garderpartiel();
+                throw;
+            }
             if (!puits[i]->estinchange())
                 ++telecharges;
         }
@@ -499,7 +534,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
         // The proof lies beside the list, at its address with a suffix. A
         // publisher that has none is no failure.
         const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom, const QString& suffixe) {
-            p.emplace(dossier, nom, std::nullopt, taillemaxpreuve);
+            p.emplace(dossier, nom, adresseliste + suffixe, std::nullopt, taillemaxpreuve);
             encours = &*p;
             try {
                 services.transfert.ouvrirurl(adresseliste + suffixe, provenance, *p, suivi);

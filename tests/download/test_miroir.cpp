@@ -191,6 +191,52 @@ TEST_F(Miroir, UnMiroirTueEnCoursDeRouteLaisseLePrecedentEntier)
     EXPECT_EQ(instantane(miroir), avant);
 }
 
+// A large file whose fetch breaks off keeps its start hidden in the mirror;
+// the next run asks only for the rest (Range, If-Range), or for the whole
+// file when it changed at the publisher meanwhile.
+TEST_F(Miroir, UnGrosFichierCoupeEstFiniParLeMiroirSuivant)
+{
+    const qsizetype taille = 3 << 20;
+    QByteArray gros(taille, '\0');
+    for (qsizetype i = 0; i < taille; ++i)
+        gros[i] = static_cast<char>((i * 7 + i / 4096) % 251);
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change ? "changé entre-temps" : "inchangé");
+        QDir(miroir).removeRecursively();
+        ecrirefichier(web + "/gros.dat", gros);
+        editeur = std::make_unique<ServeurHttp>(web, QStringList{"--compte"});
+        ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
+        adresseliste(serveurproduit, editeur->url("/LISTE.MAJ"));
+        publier({" 3", editeur->url("/coupeunefois/gros.dat"), "GROS.DAT", " 4", editeur->url("/f4.dat"), "LECON4.DAT"});
+
+        Resultat r = mirer({"--parallel", "1"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, "Miroir impossible: Téléchargement impossible\n");
+        EXPECT_EQ(contenudossier(miroir), (QStringList{".GROS.DAT.velorine-partiel", ".GROS.DAT.velorine-partiel.infos"}));
+        const qint64 garde = QFileInfo(miroir + "/.GROS.DAT.velorine-partiel").size();
+        EXPECT_GT(garde, 0);
+        EXPECT_LT(garde, taille);
+
+        QByteArray attendu = gros;
+        if (change) {
+            attendu[0] = 'X';
+            ecrirefichier(web + "/gros.dat", attendu);
+        }
+        r = mirer({"--parallel", "1"});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 2 téléchargés\n");
+        EXPECT_TRUE(lirefichier(miroir + "/GROS.DAT") == attendu);
+        EXPECT_EQ(contenudossier(miroir), (QStringList{".velorine-miroir", "GROS.DAT", "LECON4.DAT", "LISTE.MAJ",
+                                                       "LISTE.MAJ.origine"}));
+        const QString reste = QStringLiteral("ENVOYE /gros.dat %1").arg(change ? taille : taille - garde);
+        EXPECT_TRUE(editeur->attendre(reste)) << editeur->journal().join('\n').toStdString();
+        const QStringList plages = editeur->journal().filter("PLAGE /gros.dat");
+        ASSERT_EQ(plages.size(), 1);
+        EXPECT_TRUE(plages[0].startsWith(QStringLiteral("PLAGE /gros.dat bytes=%1- SI ").arg(garde)))
+            << plages[0].toStdString();
+    }
+}
+
 // A name the list gives twice, in any case, is one file of the mirror: the
 // last group's, as an update run that fetches both ends with it. Both groups
 // name it in the mirror. A group without a readable level, which no machine
@@ -296,6 +342,8 @@ TEST_F(Miroir, LesNomsHostilesNEcriventRienHorsDuMiroir)
         {"LISTE.MAJ.sha256", refus + "LISTE.MAJ.sha256\n"},
         {".\\LISTE.MAJ.sha256.minisig", refus + ".\\LISTE.MAJ.sha256.minisig\n"},
         {".velorine-miroir", refus + ".velorine-miroir\n"},
+        {".LECON3.DAT.velorine-partiel", refus + ".LECON3.DAT.velorine-partiel\n"},
+        {"D\\.X.velorine-partiel.INFOS", refus + "D\\.X.velorine-partiel.INFOS\n"},
         {"D\\.velorine-maj.1.0", refus + "D\\.velorine-maj.1.0\n"},
         {".", refus + ".\n"},
         {"LIEN\\secret", "Miroir impossible: Ecriture sur disque impossible\n"},
