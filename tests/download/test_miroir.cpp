@@ -5,6 +5,7 @@
 #include "dossiers.h"
 #include "impression.h"
 #include "serveurs.h"
+#include "valgrind.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -30,10 +31,12 @@ struct Resultat {
     QString erreurs; // standard error
 };
 
-Resultat lancer(const QStringList& arguments)
+Resultat lancer(const QStringList& arguments, const QStringList& prefixe = {})
 {
     QProcess p;
-    p.start(QStringLiteral(VELORINE_EXE), arguments);
+    QStringList tout = prefixe;
+    tout << QStringLiteral(VELORINE_EXE) << arguments;
+    p.start(tout.takeFirst(), tout);
     Resultat r;
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -114,10 +117,11 @@ protected:
                  QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"), " 5", editeur->url("/f5.dat"), "LECON5.DAT"});
     }
 
-    Resultat mirer(const QStringList& autres = {})
+    Resultat mirer(const QStringList& autres = {}, const QStringList& prefixe = {})
     {
         return lancer(QStringList{"--product-dir", serveurproduit, "--unattended", "--mirror", miroir, "--base-url", base}
-                      + autres);
+                          + autres,
+                      prefixe);
     }
 
     QTemporaryDir racine;
@@ -580,6 +584,25 @@ TEST_F(Miroir, UnDossierPartageAvecDesAdressesFile)
     EXPECT_EQ(m.code, 1);
     EXPECT_EQ(m.erreurs, "Mise à jour impossible: Téléchargement impossible\n");
     EXPECT_FALSE(QFileInfo::exists(poste + "/LECON3.DAT"));
+}
+
+// A mirror made, then one that fails, lose no memory.
+TEST_F(Miroir, UnMiroirNePerdAucuneMemoire)
+{
+    QString raison;
+    const QStringList valgrind = prefixevalgrind(raison);
+    if (valgrind.isEmpty())
+        GTEST_SKIP() << qPrintable(raison);
+    publiertrois();
+    Resultat r = mirer({}, valgrind);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    // (valgrind tells of openat2, which it does not know, first.)
+    EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n"))
+        << r.erreurs.toStdString();
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/absent.dat"), "LECON6.DAT"});
+    r = mirer({}, valgrind);
+    EXPECT_EQ(r.code, 1) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith("Miroir impossible: Téléchargement impossible\n")) << r.erreurs.toStdString();
 }
 
 // Two mirror runs never write one folder at once: the second stops, changes
