@@ -485,6 +485,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
     std::vector<std::unique_ptr<PuitsMiroir>> puits;
     std::optional<PuitsMiroir> manifeste;
     std::optional<PuitsMiroir> signature;
+    std::optional<PuitsMiroir> origine;
     int telecharges = 0;
     Phase phase = Phase::Telechargement;
     PuitsMiroir* encours = nullptr;
@@ -532,9 +533,12 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
         }
         encours = nullptr;
         // The proof lies beside the list, at its address with a suffix. A
-        // publisher that has none is no failure.
-        const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom, const QString& suffixe) {
-            p.emplace(dossier, nom, adresseliste + suffixe, std::nullopt, taillemaxpreuve);
+        // publisher that has none is no failure. A list that is itself a
+        // mirror's has the publisher's own beside it: that one is the
+        // publisher's list, the one the proof signs.
+        const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom, const QString& suffixe,
+                                long long max) {
+            p.emplace(dossier, nom, adresseliste + suffixe, std::nullopt, max);
             encours = &*p;
             try {
                 services.transfert.ouvrirurl(adresseliste + suffixe, provenance, *p, suivi);
@@ -543,11 +547,13 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             }
             encours = nullptr;
         };
-        preuve(manifeste, fichiersmiroir::manifeste, QStringLiteral(".sha256"));
-        preuve(signature, fichiersmiroir::signature, QStringLiteral(".sha256.minisig"));
+        preuve(manifeste, fichiersmiroir::manifeste, QStringLiteral(".sha256"), taillemaxpreuve);
+        preuve(signature, fichiersmiroir::signature, QStringLiteral(".sha256.minisig"), taillemaxpreuve);
+        preuve(origine, fichiersmiroir::origine, QStringLiteral(".origine"),
+               static_cast<long long>(enreg::numeromax) * static_cast<long long>(enreg::taille));
     } catch (const std::exception& e) {
-        // A sink that failed could not write, unless a proof file ran past
-        // its bound: the server did not send a proof file.
+        // A sink that failed could not write, unless a proof file (or the
+        // publisher's list) ran past its bound: the server did not send one.
         if (dynamic_cast<const EchecPuits*>(&e))
             phase = encours && encours->troplong() ? Phase::Telechargement : Phase::Ecriture;
         dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
@@ -582,7 +588,13 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
                 retirersous(dossier, nom);
             }
         }
-        copierdans(dossier, fichiersmiroir::origine, etat.fichierliste);
+        if (origine) {
+            DossiersASynchroniser d;
+            origine->valider(d);
+            d.synchroniser();
+        } else {
+            copierdans(dossier, fichiersmiroir::origine, etat.fichierliste);
+        }
 
         const QString ecrite = temporaire.filePath(QStringLiteral("MIROIR.MAJ"));
         etat.fente.ouvrirenreg(ecrite);

@@ -9,7 +9,9 @@
 // publisher's list untouched (LISTE.MAJ.origine) and the publisher's proof
 // of origin, when there is one, untouched (LISTE.MAJ.sha256 and
 // LISTE.MAJ.sha256.minisig): a machine checks its files against the
-// publisher's key whatever server they came from. A hidden state file
+// publisher's key whatever server they came from. A mirror made from another
+// mirror's list passes on the publisher's list found beside it
+// (LISTE.MAJ.origine), so the proof holds along a chain. A hidden state file
 // remembers what each server said of each file, so that the next run fetches
 // only what changed.
 //

@@ -174,7 +174,8 @@ TEST_F(Miroir, LaListePuisChaqueFichierUneFoisPuisLaPreuve)
     const Resultat r = mirer({"--parallel", "1"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(editeur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /f4.dat", "GET /f5.dat",
-                                               "GET /LISTE.MAJ.sha256", "GET /LISTE.MAJ.sha256.minisig"}));
+                                               "GET /LISTE.MAJ.sha256", "GET /LISTE.MAJ.sha256.minisig",
+                                               "GET /LISTE.MAJ.origine"}));
 }
 
 // A run killed in the middle (the server's machine stopped, a kill -9)
@@ -539,6 +540,32 @@ TEST_F(Miroir, UnEditeurSurFtp)
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 0 téléchargés\n");
     EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.sha256.minisig"), "signature");
+}
+
+// A mirror of a mirror (the school's of the district's): the publisher's
+// list and proof pass through both untouched, the addresses point into the
+// last one.
+TEST_F(Miroir, UnMiroirDUnMiroirGardeLaListeEtLaPreuveDeLEditeur)
+{
+    ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes");
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature");
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    editeur.reset();
+
+    const QString ecole = racine.filePath("ecole");
+    QDir().mkpath(ecole);
+    adresseliste(ecole, base + "/LISTE.MAJ");
+    const QString second = salle + "/ecole";
+    const QString baseecole = serveursalle->url("/ecole");
+    const Resultat r = lancer({"--product-dir", ecole, "--unattended", "--mirror", second, "--base-url", baseecole});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n");
+    EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.origine"), lirefichier(web + "/LISTE.MAJ"));
+    EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.sha256"), "empreintes");
+    EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.sha256.minisig"), "signature");
+    EXPECT_EQ(lirefichier(second + "/LECON5.DAT"), "Niveau 5");
+    EXPECT_EQ(enregistrements(lirefichier(second + "/LISTE.MAJ")).value(8), baseecole + "/LECON5.DAT");
 }
 
 // The files the new list no longer names go; files the mirror did not put
