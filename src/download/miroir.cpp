@@ -207,11 +207,13 @@ void copierdans(const QString& dossier, const QString& relatif, const QString& s
     copie.valider();
 }
 
-void ecriredans(const QString& dossier, const QString& relatif, const QByteArray& contenu)
+// The state file is the mirror's own: the web server that offers the
+// mirror has no need to read it.
+void ecrireetat(const QString& dossier, const QByteArray& contenu)
 {
-    FichierAtomique f(avecseparateur(dossier) + relatif, dossier);
+    FichierAtomique f(avecseparateur(dossier) + fichiersmiroir::etat, dossier);
     f.ecrire(contenu.constData(), static_cast<std::size_t>(contenu.size()));
-    f.valider();
+    f.valider(0600);
 }
 
 // The sink of one file of the mirror: a temporary file beside its place,
@@ -561,9 +563,10 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
                                                          : QStringLiteral("Ecriture sur disque impossible"));
         return false;
     }
+    // (The list's address is not shown: it may carry a password.)
     if (!manifeste || !signature)
-        dire(reglages.bavard,
-             QStringLiteral("pas de preuve d'origine complète à côté de %1 : le miroir n'en a pas").arg(adresseliste));
+        dire(reglages.bavard, QStringLiteral("l'éditeur ne publie pas de preuve d'origine complète à côté de sa "
+                                             "liste (.sha256 et .sha256.minisig) : le miroir n'en a pas"));
 
     // 6. Everything arrived: the files in place, made durable together; the
     // state; the proof files (or none, so that old ones never disagree with
@@ -577,7 +580,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             etatnouveau[fichiers[i].relatif] = puits[i]->recu(fichiers[i].adresse);
         }
         dossiers.synchroniser();
-        ecriredans(dossier, fichiersmiroir::etat, texteetat(etatnouveau));
+        ecrireetat(dossier, texteetat(etatnouveau));
         for (auto* p : {&manifeste, &signature}) {
             const QString& nom = p == &manifeste ? fichiersmiroir::manifeste : fichiersmiroir::signature;
             if (*p) {

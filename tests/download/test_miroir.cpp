@@ -427,9 +427,13 @@ TEST_F(Miroir, LaPreuveDOrigineEstCopieeTelleQuelleOuRetiree)
     EXPECT_EQ(r.code, 0);
     EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256"));
     EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256.minisig"));
-    EXPECT_TRUE(r.erreurs.contains("velorine-maj: pas de preuve d'origine complète à côté de "
-                                   + editeur->url("/LISTE.MAJ") + " : le miroir n'en a pas\n"))
+    EXPECT_TRUE(r.erreurs.contains("velorine-maj: l'éditeur ne publie pas de preuve d'origine complète à côté de sa "
+                                   "liste (.sha256 et .sha256.minisig) : le miroir n'en a pas\n"))
         << r.erreurs.toStdString();
+    // The state file is the mirror's own.
+    EXPECT_EQ(QFileInfo(miroir + "/.velorine-miroir").permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              QFileDevice::Permissions());
+    EXPECT_TRUE(QFileInfo(miroir + "/LECON3.DAT").permissions() & QFileDevice::ReadOther);
     EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 0 téléchargés\n"));
 }
 
