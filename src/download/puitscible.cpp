@@ -31,6 +31,8 @@ void PuitsCible::valider(DossiersASynchroniser& dossiers)
         if (cible != f.cible())
             f.recibler(cible);
     }
+    if (controle_)
+        controle_(f.descripteur());
     f.valider(std::nullopt, &dossiers);
 }
 
