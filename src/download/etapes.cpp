@@ -81,12 +81,16 @@ bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString
 }
 
 // The fetcher of the list's proof: the list's session and provenance, the
-// window's status line and bar following each fetch.
+// window's status line and bar following each fetch. After the user's
+// cancel, which may come as a fetch ends, nothing more is fetched.
 Chercher chercheur(Etat& etat, Services& services, HoteEtapes& fenetre, Provenance provenance)
 {
     return [&etat, &services, &fenetre, provenance](const QString& adresse, qint64 max) {
         PuitsMemoire puits(max);
-        telecharger(etat, services, fenetre, adresse, provenance, puits);
+        if (!etat.abandon)
+            telecharger(etat, services, fenetre, adresse, provenance, puits);
+        if (etat.abandon)
+            throw Echec("annulé");
         return puits.contenu();
     };
 }

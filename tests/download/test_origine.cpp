@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -57,8 +58,16 @@ public:
     void viderList1() override { liste.clear(); }
     void ajouterList1(const QString& entree) override { liste.append(entree); }
     void Label1(const QString& texte) override { legendes.append(texte); }
+    void progression(long long recus, long long total) override
+    {
+        if (surprogression)
+            surprogression(recus, total);
+    }
+    void finprogression() override { ++finsprogression; }
     QStringList liste;
     QStringList legendes;
+    int finsprogression = 0;
+    std::function<void(long long recus, long long total)> surprogression;
 };
 
 // The download controller, noting whether the list was in place when the
@@ -482,6 +491,56 @@ TEST(OrigineMiroir, UneListeQuiNeDiffereQueParSesAdressesEstAcceptee)
             EXPECT_FALSE(b.fenetre.listeenplace);
             EXPECT_EQ(b.demandes().filter("/miroir/"), QStringList());
             EXPECT_EQ(b.niveaulu(), QStringLiteral(" 2"));
+        }
+    }
+}
+
+// "Annuler" while the list's manifest arrives: the run stops without a
+// word, the list is not put in place, nothing else is fetched.
+TEST_F(Origine, AnnulerPendantLaPreuveArreteSansMessage)
+{
+    // A manifest large enough to arrive in several parts.
+    b->signer(b->manifeste34() + QByteArray(512 * 1024, '#'));
+    bool clique = false;
+    b->vue.surprogression = [&](long long, long long) {
+        // The list's fetch has ended: this is the manifest's.
+        if (b->vue.finsprogression == 1 && !clique) {
+            clique = true;
+            b->fenetre.annuler();
+        }
+    };
+    EXPECT_FALSE(b->activer());
+    EXPECT_TRUE(clique);
+    EXPECT_TRUE(b->faux.dialogues.boites.empty());
+    EXPECT_FALSE(b->fenetre.listeenplace);
+    EXPECT_TRUE(b->etat.abandon);
+    EXPECT_FALSE(b->etat.manifeste.has_value());
+    EXPECT_EQ(b->demandes(), (QStringList{"GET /LISTE.MAJ", "GET /LISTE.MAJ.sha256"}));
+    EXPECT_EQ(b->niveaulu(), QStringLiteral(" 2"));
+}
+
+// The proof comes from where the list comes from: an FTP server, or a
+// shared folder named by a file: address of the product's settings.
+TEST_F(Origine, LaPreuveVientDOuVientLaListe)
+{
+    for (const bool parftp : {true, false}) {
+        for (const bool signee : {true, false}) {
+            SCOPED_TRACE(std::string(parftp ? "ftp" : "file") + (signee ? ", signée" : ", sans signature"));
+            b = std::make_unique<Banc>();
+            ASSERT_TRUE(b->pret());
+            ServeurFtp ftp(b->web);
+            ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
+            const QString adresse =
+                parftp ? ftp.url("/LISTE.MAJ") : QUrl::fromLocalFile(b->surweb("LISTE.MAJ")).toString();
+            ecrirefichier(b->chemin("PARANET.LST"), fichierenregistrements({"", "", "", "", "", "", adresse}));
+            b->signer(b->manifeste34());
+            if (!signee)
+                QFile::remove(b->surweb("LISTE.MAJ.sha256.minisig"));
+            EXPECT_EQ(b->activer(), signee);
+            EXPECT_EQ(lignes(b->faux.dialogues.boites),
+                      QStringList{signee ? "Actualisation terminée.|Vous disposez maintenant de la version 4"
+                                         : listerefusee});
+            EXPECT_EQ(b->niveaulu(), signee ? QStringLiteral(" 4") : QStringLiteral(" 2"));
         }
     }
 }
