@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <QUrl>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -31,11 +32,6 @@ struct Descripteur {
             ::close(fd);
     }
 };
-
-std::string texte(const QString& s)
-{
-    return s.toStdString();
-}
 
 // Record n (from 1) of a record file held in memory, read as the single
 // file slot reads it: a record at or past the end is the empty text, a
@@ -81,6 +77,14 @@ Empreinte sha256(const QByteArray& contenu)
     return e;
 }
 
+// An address as a reason shows it: escaped, without its password.
+std::string montree(const QString& adresse)
+{
+    return QUrl(QString(adresse).replace(u' ', QStringLiteral("%20")), QUrl::TolerantMode)
+        .toString(QUrl::RemovePassword | QUrl::FullyEncoded)
+        .toStdString();
+}
+
 void audebut(int fd)
 {
     if (::lseek(fd, 0, SEEK_SET) < 0)
@@ -119,7 +123,7 @@ Manifeste prouverliste(const ClePublique& cle, const QString& adresse, int liste
         try {
             return chercher(ou, max);
         } catch (const std::exception& e) {
-            throw EchecPreuve(texte(ou) + " : " + e.what());
+            throw EchecPreuve(montree(ou) + " : " + e.what());
         }
     };
     try {
@@ -174,10 +178,19 @@ std::function<void(int fd)> controlefichier(const Manifeste& manifeste, const QS
 void signalerpreuve(bool bavard, const EchecPreuve& echec)
 {
     static const QLoggingCategory journalpreuve("velorine.preuve", QtInfoMsg);
-    if (bavard)
-        std::fprintf(stderr, "velorine-maj: preuve d'origine: %s\n", echec.what());
-    else
-        qCDebug(journalpreuve, "preuve d'origine : %s", echec.what());
+    // A reason may quote a name read from the network: no control
+    // character reaches the terminal.
+    QByteArray raison(echec.what());
+    for (char& c : raison) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    if (bavard) {
+        std::fprintf(stderr, "velorine-maj: preuve d'origine: %s\n", raison.constData());
+        std::fflush(stderr);
+    } else {
+        qCDebug(journalpreuve, "preuve d'origine : %s", raison.constData());
+    }
 }
 
 void PuitsMemoire::ecrire(const char* octets, std::size_t nombre)

@@ -696,6 +696,22 @@ TEST_F(OrigineSansFenetre, UneListeRefuseeLeDitSousVerbose)
     EXPECT_EQ(b->niveaulu(), QStringLiteral(" 2"));
 }
 
+// The reason names the proof's address, never its password.
+TEST_F(OrigineSansFenetre, LaRaisonNeMontrePasLeMotDePasse)
+{
+    ecrirefichier(
+        b->chemin("PARANET.LST"),
+        fichierenregistrements({"", "", "", "", "", "", b->url("/LISTE.MAJ").replace("://", "://eleve:secret@")}));
+    const Resultat r = lancer({"--verbose"});
+    EXPECT_EQ(r.code, 1);
+    const QString attendue = QStringLiteral("velorine-maj: preuve d'origine: ")
+                             + b->url("/LISTE.MAJ.sha256").replace("://", "://eleve@") + QStringLiteral(" : ");
+    EXPECT_TRUE(r.erreurs.contains(attendue)) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.contains(QStringLiteral("404\nOuverture impossible"))) << r.erreurs.toStdString();
+    EXPECT_FALSE(r.erreurs.contains(QStringLiteral("secret"))) << r.erreurs.toStdString();
+    EXPECT_TRUE(r.erreurs.endsWith(QStringLiteral("Ouverture impossible: Téléchargement impossible\n")));
+}
+
 TEST_F(OrigineSansFenetre, UneMiseAJourProuveeSeTermine)
 {
     b->signer(b->manifeste34());
