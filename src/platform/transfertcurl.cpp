@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -175,6 +176,80 @@ int ouvrirlocal(const std::string& chemin)
     return fd;
 }
 
+// An entity tag as HTTP writes it: "…" or W/"…", visible characters only,
+// of a sane length. Anything else from a server is no entity tag.
+bool etagvalide(const QByteArray& etag)
+{
+    if (etag.size() > 258)
+        return false;
+    const QByteArray opaque = etag.startsWith("W/") ? etag.mid(2) : etag;
+    if (opaque.size() < 2 || !opaque.startsWith('"') || !opaque.endsWith('"'))
+        return false;
+    for (qsizetype i = 1; i + 1 < opaque.size(); ++i) {
+        const auto c = static_cast<unsigned char>(opaque[i]);
+        if (c == '"' || c < 0x21 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+// A decimal number of at most 18 digits, nothing else; -1 otherwise.
+long long nombrestrict(const QByteArray& texte)
+{
+    if (texte.isEmpty() || texte.size() > 18)
+        return -1;
+    long long n = 0;
+    for (const char c : texte) {
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// A Content-Range of one part, "bytes FIRST-LAST/TOTAL" exactly, with
+// FIRST <= LAST < TOTAL. False for anything else (an unknown total, a
+// list of parts, a refusal "bytes */TOTAL").
+struct Plage {
+    long long premier = -1;
+    long long dernier = -1;
+    long long total = -1;
+};
+bool lireplage(const QByteArray& valeur, Plage& p)
+{
+    if (!valeur.startsWith("bytes "))
+        return false;
+    const QByteArray reste = valeur.mid(6);
+    const qsizetype tiret = reste.indexOf('-');
+    const qsizetype barre = reste.indexOf('/');
+    if (tiret < 0 || barre < tiret)
+        return false;
+    p.premier = nombrestrict(reste.left(tiret));
+    p.dernier = nombrestrict(reste.mid(tiret + 1, barre - tiret - 1));
+    p.total = nombrestrict(reste.mid(barre + 1));
+    return p.premier >= 0 && p.dernier >= p.premier && p.total > p.dernier;
+}
+
+// An HTTP date (IMF-fixdate), written without the locale's help.
+QByteArray datehttp(long long secondes)
+{
+    static const char* const jours[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const mois[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const auto t = static_cast<time_t>(secondes);
+    struct tm tm {};
+    if (!::gmtime_r(&t, &tm))
+        return {};
+    char texte[64];
+    std::snprintf(texte, sizeof texte, "%s, %02d %s %04d %02d:%02d:%02d GMT", jours[tm.tm_wday], tm.tm_mday,
+                  mois[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return texte;
+}
+
+struct LibererListe {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
 } // namespace
 
 // One fetch. The libcurl callbacks only record what happened here; the
@@ -226,6 +301,30 @@ struct TransfertCurl::Session {
     bool decode = false;   // a Content-Encoding: the sink gets more than announced
     long statutrefuse = 0; // an HTTP status whose body is not the file
 
+    // What the sink asked, and what was asked of the server for it.
+    Requete requete;
+    std::unique_ptr<curl_slist, LibererListe> entetes; // the request's own headers
+    long long suitedemandee = 0;                       // Range or FTP restart from this byte; 0: none
+    bool repriseftp = false;                           // the FTP restart was set
+    // What the current response's headers said (a redirect or a challenge
+    // starts a new response).
+    QByteArray etagvu;
+    bool plagesvues = false;
+    QByteArray plagevue; // its Content-Range
+    // The response is read: the validators were told, and the sink keeps
+    // decalage bytes it already held (the part asked for was sent).
+    bool decide = false;
+    long long decalage = 0;
+    bool plagerefusee = false;  // a partial answer that is not the part asked for
+    bool refaireentier = false; // FTP: not the file the sink holds the start of
+    bool inchangeftp = false;   // FTP: the file is the one the sink named
+
+    // Reads the answer, before its first byte goes to the sink (or at its
+    // end, for an empty body): tells the sink the server's validators, and
+    // whether the part asked for comes or the whole file. False when the
+    // transfer must stop here.
+    bool decider();
+
     // Ends the fetch in the session. The connection of a fetch that did not
     // complete is closed, never handed to a later fetch; no callback is left
     // pointing at this fetch.
@@ -252,6 +351,7 @@ struct TransfertCurl::Session {
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, nullptr);
         curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, nullptr);
         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 1L);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     }
 
     // A host whose address the session knows, or a connection of the
@@ -289,16 +389,19 @@ struct TransfertCurl::Session {
         }
         etatsenattente.clear();
 
+        // A part counts from the bytes the sink already held: the progress
+        // is the whole file's.
         curl_off_t annonce = -1;
         if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &annonce) == CURLE_OK)
-            total = annonce;
+            total = annonce >= 0 ? decalage + annonce : -1;
+        const long long vus = decalage + recus;
         const auto maintenant = horloge::now();
-        if (!annule && corpsvu && (recus != recuslivres || total != totallivre)
+        if (!annule && corpsvu && (vus != recuslivres || total != totallivre)
             && (final || maintenant - derniereprogression >= intervalleprogression)) {
-            recuslivres = recus;
+            recuslivres = vus;
             totallivre = total;
             derniereprogression = maintenant;
-            suivi->progression(recus, total);
+            suivi->progression(vus, total);
         }
     }
 
@@ -334,9 +437,31 @@ struct TransfertCurl::Session {
     {
         auto* session = static_cast<Session*>(s);
         session->dernieractivite = horloge::now();
-        const QByteArray texte = QByteArray(ligne, static_cast<qsizetype>(taille * nombre)).trimmed().toLower();
-        if (texte.startsWith("content-encoding:") && texte.mid(17).trimmed() != "identity")
-            session->decode = true;
+        // Headers are the server's: only lines of a sane length are read.
+        const size_t longueur = taille * nombre;
+        if (longueur <= 1024) {
+            const QByteArray brut = QByteArray(ligne, static_cast<qsizetype>(longueur)).trimmed();
+            const QByteArray texte = brut.toLower();
+            if (texte.startsWith("http/")) {
+                // A new response: a redirect's or a challenge's headers say
+                // nothing of the file.
+                session->decode = false;
+                session->etagvu.clear();
+                session->plagesvues = false;
+                session->plagevue.clear();
+            }
+            const qsizetype deuxpoints = brut.indexOf(':');
+            const QByteArray nom = deuxpoints > 0 ? texte.left(deuxpoints) : QByteArray();
+            const QByteArray valeur = deuxpoints > 0 ? brut.mid(deuxpoints + 1).trimmed() : QByteArray();
+            if (nom == "content-encoding" && valeur.toLower() != "identity")
+                session->decode = true;
+            else if (nom == "etag")
+                session->etagvu = etagvalide(valeur) ? valeur : QByteArray();
+            else if (nom == "accept-ranges")
+                session->plagesvues = valeur.toLower().replace(' ', "").split(',').contains("bytes");
+            else if (nom == "content-range")
+                session->plagevue = valeur;
+        }
         // Before the connection is ready, ftp's greeting and login replies
         // come here too: they are not the response yet.
         if (session->prealablevu && !session->entetevue) {
@@ -344,7 +469,7 @@ struct TransfertCurl::Session {
             session->signaler(DemandeEnvoyee);
             session->signaler(Reponse);
         }
-        return taille * nombre;
+        return longueur;
     }
     static size_t ecrire(char* octets, size_t taille, size_t nombre, void* s)
     {
@@ -366,6 +491,8 @@ struct TransfertCurl::Session {
             session->statutrefuse = code;
             return CURL_WRITEFUNC_ERROR;
         }
+        if (!session->decide && !session->decider())
+            return CURL_WRITEFUNC_ERROR;
         // A body longer than its announced length is not the file. (Over
         // HTTP libcurl itself stops reading at the announced length; a
         // decoded body is longer than the encoded one announced.)
@@ -420,6 +547,80 @@ struct TransfertCurl::Poignees {
         return e;
     }
 };
+
+bool TransfertCurl::Session::decider()
+{
+    decide = true;
+    long code = 0;
+    const char* protocole = nullptr;
+    curl_off_t annonce = -1;
+    curl_off_t date = -1;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+    curl_easy_getinfo(easy, CURLINFO_SCHEME, &protocole);
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &annonce);
+    curl_easy_getinfo(easy, CURLINFO_FILETIME_T, &date);
+    const QByteArray schema = QByteArray(protocole ? protocole : "").toLower();
+
+    Validateurs v;
+    v.datemodif = date >= 0 ? static_cast<long long>(date) : -1;
+    if (schema.startsWith("http")) {
+        v.etag = etagvu;
+        if (code == 206) {
+            // Only the very part asked for is taken: from the byte asked,
+            // to the end of a file whose length agrees with the part's.
+            Plage p;
+            if (suitedemandee <= 0 || decode || !lireplage(plagevue, p) || p.premier != suitedemandee
+                || p.dernier != p.total - 1 || (annonce >= 0 && annonce != p.dernier - p.premier + 1)) {
+                plagerefusee = true;
+                return false;
+            }
+            decalage = p.premier;
+            v.longueur = p.total;
+            v.plages = true;
+        } else {
+            // A compressed body: its length and its ranges are not the file's.
+            v.longueur = decode ? -1 : static_cast<long long>(annonce);
+            v.plages = plagesvues && !decode;
+        }
+    } else if (schema == "ftp") {
+        v.plages = true;
+        if (repriseftp) {
+            // The server gave no date, or another: not the file whose start
+            // the sink holds.
+            if (v.datemodif < 0 || v.datemodif != requete.si.datemodif) {
+                refaireentier = true;
+                return false;
+            }
+            decalage = suitedemandee;
+        }
+        v.longueur = annonce >= 0 ? decalage + static_cast<long long>(annonce) : -1;
+        if (requete.sichange && requete.si.datemodif >= 0 && v.datemodif == requete.si.datemodif
+            && (requete.si.longueur < 0 || requete.si.longueur == v.longueur)) {
+            // No body is wanted: the transfer stops here and the sink is
+            // told inchange() at its end.
+            inchangeftp = true;
+        }
+    } else {
+        v.longueur = annonce;
+    }
+    try {
+        // The whole file comes instead of the rest: the sink starts over.
+        if (requete.debut > 0 && decalage == 0 && !inchangeftp)
+            puits.recommencer();
+        puits.validateurs(v);
+        if (inchangeftp)
+            return false;
+    } catch (const std::exception& e) {
+        puitsenechec = true;
+        raisonpuits = e.what();
+        return false;
+    } catch (...) {
+        puitsenechec = true;
+        raisonpuits = "échec du puits";
+        return false;
+    }
+    return true;
+}
 
 TransfertCurl::Session::~Session()
 {
@@ -509,7 +710,18 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
             puits.recommencer();
         break;
     }
-    if (propre && (propre->annule || propre->puitsenechec || (propre->fini && propre->resultat != CURLE_OK))) {
+    // An FTP file that is no longer the one whose start the sink holds is
+    // fetched whole.
+    const auto achanger = [](const Session& s) {
+        return s.fini && !s.annule && !s.puitsenechec
+               && (s.refaireentier || (s.repriseftp && s.resultat == CURLE_BAD_DOWNLOAD_RESUME));
+    };
+    bool entier = false;
+    if (propre && achanger(*propre)) {
+        propre.reset();
+        puits.recommencer();
+        entier = true;
+    } else if (propre && (propre->annule || propre->puitsenechec || (propre->fini && propre->resultat != CURLE_OK))) {
         unaparun_.insert(propre->serveur);
         propre.reset();
         puits.recommencer();
@@ -527,8 +739,17 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
 
     try {
         if (!propre->ajoute)
-            configurer(*propre, adresse, provenance);
+            configurer(*propre, adresse, provenance, entier);
         pomper(*propre);
+        if (achanger(*propre)) {
+            auto entiere = std::make_unique<Session>(puits, &suivi, poignees());
+            entiere->dernieretat = propre->dernieretat;
+            propre = std::move(entiere);
+            encours_ = propre.get();
+            puits.recommencer();
+            configurer(*propre, adresse, provenance, true);
+            pomper(*propre);
+        }
         // Refused while fetches ahead ran on the same server (a server that
         // limits each client's connections): that server's fetches ahead
         // stop, and this fetch is made again alone, as a one-at-a-time run
@@ -666,7 +887,7 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
 
 // The session's easy handle, given the fetch's options and callbacks, in
 // the session's multi handle.
-void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance provenance)
+void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance provenance, bool entier)
 {
     s.poignee = s.poignees.prendre();
     if (!s.poignee)
@@ -724,6 +945,7 @@ void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance pr
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, s.erreurcurl);
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
     reglerconventions(e);
+    demander(s, lue.schema, entier);
 
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_FUNCTION, &Session::debutrecherche);
     curl_easy_setopt(e, CURLOPT_RESOLVER_START_DATA, &s);
@@ -744,6 +966,54 @@ void TransfertCurl::configurer(Session& s, const QString& adresse, Provenance pr
     if (curl_multi_add_handle(s.multi, e) != CURLM_OK)
         throw Echec("libcurl indisponible");
     s.ajoute = true;
+}
+
+// What the sink asks, as the server's protocol asks it: the rest of a file
+// still the same (HTTP Range with If-Range; FTP a restart, its date checked
+// at the first byte), or the file only when it changed (If-None-Match,
+// If-Modified-Since; FTP its date and length, checked at the first byte).
+// Every such option is set on each fetch: the handle serves the next one.
+void TransfertCurl::demander(Session& s, const std::string& schema, bool entier)
+{
+    s.requete = entier ? Requete{} : s.puits.requete();
+    s.suitedemandee = 0;
+    s.repriseftp = false;
+    s.entetes.reset();
+    const Requete& r = s.requete;
+    const bool http = schema == "http" || schema == "https";
+    const auto ajouter = [&](const QByteArray& ligne) {
+        curl_slist* liste = curl_slist_append(s.entetes.get(), ligne.constData());
+        if (liste) {
+            (void)s.entetes.release();
+            s.entetes.reset(liste);
+        }
+    };
+    // Validators come back from a record on disk: only well-formed ones are
+    // sent.
+    const QByteArray etag = etagvalide(r.si.etag) ? r.si.etag : QByteArray();
+    const QByteArray date = r.si.datemodif >= 0 ? datehttp(r.si.datemodif) : QByteArray();
+    if (http && r.debut > 0) {
+        // A weak tag cannot vouch for a part: the date does then.
+        const QByteArray si = !etag.isEmpty() && !etag.startsWith("W/") ? etag : date;
+        if (!si.isEmpty()) {
+            ajouter("Range: bytes=" + QByteArray::number(r.debut) + '-');
+            ajouter("If-Range: " + si);
+            s.suitedemandee = r.debut;
+        }
+    }
+    if (http && r.sichange) {
+        if (!etag.isEmpty())
+            ajouter("If-None-Match: " + etag);
+        if (!date.isEmpty())
+            ajouter("If-Modified-Since: " + date);
+    }
+    if (schema == "ftp" && r.debut > 0 && r.si.datemodif >= 0) {
+        s.suitedemandee = r.debut;
+        s.repriseftp = true;
+    }
+    curl_easy_setopt(s.easy, CURLOPT_HTTPHEADER, s.entetes.get());
+    curl_easy_setopt(s.easy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(schema == "ftp" ? s.suitedemandee : 0));
+    curl_easy_setopt(s.easy, CURLOPT_FILETIME, 1L);
 }
 
 // Turns the transfer until it ends, is cancelled or goes too long without
@@ -804,22 +1074,46 @@ void TransfertCurl::terminer(Session& s) const
     if (s.annule)
         throw Echec("annulé");
 
-    if (s.fini && resultat == CURLE_OK && !s.puitsenechec) {
+    // An FTP file found unchanged was stopped at its first byte.
+    if (s.fini && (resultat == CURLE_OK || s.inchangeftp) && !s.puitsenechec) {
         long code = 0;
         const char* protocole = nullptr;
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
         curl_easy_getinfo(e, CURLINFO_SCHEME, &protocole);
         const bool http = protocole && QByteArray(protocole).toLower().startsWith("http");
+        const bool nonmodifie = http && code == 304 && s.requete.sichange;
         // Only a 2xx status brings the file: a redirect without a
-        // destination, a 304 or an error page is not it.
-        if (http && (code < 200 || code > 299)) {
+        // destination, an unasked 304 or an error page is not it.
+        if (http && !nonmodifie && (code < 200 || code > 299)) {
             resultat = CURLE_HTTP_RETURNED_ERROR;
             std::snprintf(s.erreurcurl, sizeof s.erreurcurl, "statut HTTP %ld", code);
-        } else {
+        } else if (nonmodifie || s.inchangeftp || s.decide || s.decider()) {
+            try {
+                if (nonmodifie) {
+                    // What a 304 does not repeat still holds.
+                    Validateurs v = s.requete.si;
+                    curl_off_t date = -1;
+                    curl_easy_getinfo(e, CURLINFO_FILETIME_T, &date);
+                    if (!s.etagvu.isEmpty())
+                        v.etag = s.etagvu;
+                    if (date >= 0)
+                        v.datemodif = date;
+                    if (s.plagesvues)
+                        v.plages = true;
+                    s.puits.validateurs(v);
+                }
+                if (nonmodifie || s.inchangeftp)
+                    s.puits.inchange();
+            } catch (const std::exception& ex) {
+                s.puitsenechec = true;
+                s.raisonpuits = ex.what();
+            }
+        }
+        if (!s.puitsenechec && !s.plagerefusee && !s.refaireentier && resultat != CURLE_HTTP_RETURNED_ERROR) {
             s.livrer(true);
             s.signaler(Deconnexion);
             s.livrer(true);
-            s.retirer(true); // the connection stays for the next fetch
+            s.retirer(!s.inchangeftp); // the connection stays for the next fetch
             s.signaler(Deconnecte);
             s.signaler(Termine);
             s.livrer(true);
@@ -842,6 +1136,10 @@ void TransfertCurl::terminer(Session& s) const
         throw Echec("aucun progrès depuis " + std::to_string(delai_) + " s");
     if (s.troplong)
         throw Echec("corps plus long qu'annoncé");
+    if (s.plagerefusee)
+        throw Echec("réponse partielle autre que la suite demandée");
+    if (s.refaireentier)
+        throw Echec("le fichier a changé sur le serveur");
     if (s.statutrefuse != 0)
         throw Echec("statut HTTP " + std::to_string(s.statutrefuse));
     std::string raison = curl_easy_strerror(resultat);

@@ -26,6 +26,16 @@
 // the server offers it. A connection whose fetch failed or was cancelled is
 // closed, never reused.
 //
+// Validators and conditions: each fetch tells its sink the server's ETag,
+// modification date (Last-Modified, FTP MDTM), whole length and whether it
+// serves ranges, before the first byte. The rest of a file is asked with
+// Range and If-Range (FTP: a restart, taken only when the server's date is
+// the one the sink holds the start of); a partial answer that is not exactly
+// that rest fails the fetch, and a whole file sent instead starts the sink
+// over. A conditional fetch sends If-None-Match and If-Modified-Since (FTP:
+// the date and length compared) and ends without a body when the file did
+// not change. Validators and headers are checked and bounded both ways.
+//
 // The time-out is a no-progress time-out: a transfer fails when, for that
 // many seconds, no byte has arrived and no new state was reached. A slow but
 // moving transfer never fails for its length.
@@ -36,6 +46,7 @@
 #include <chrono>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace velorine {
@@ -80,7 +91,9 @@ private:
     struct Poignees;
     // One fetch in three parts: the handle and its options, the turns of the
     // transfer, the outcome.
-    void configurer(Session& s, const QString& adresse, Provenance provenance);
+    // entier: the whole file, whatever the sink asks.
+    void configurer(Session& s, const QString& adresse, Provenance provenance, bool entier = false);
+    static void demander(Session& s, const std::string& schema, bool entier);
     void pomper(Session& s) const;
     void terminer(Session& s) const;
 

@@ -29,6 +29,21 @@ the client's next requests, logging "CONNEXION" for each new one (the
 bodies without a length, and the short or long ones, still end their
 connection).
 
+A file is served with its validators (ETag, Last-Modified) and
+"Accept-Ranges: bytes"; it honours "Range: bytes=N-" (206, or 416 past its
+end) under If-Range (a tag or a date: 200 and the whole file when the file
+changed), and If-None-Match / If-Modified-Since (304). In front of a file's
+path:
+
+  /coupeunefois/PATH      the first request sends up to the file's middle,
+                          then resets the connection; later ones are served
+  /sansplages/PATH        no Accept-Ranges, and Range is ignored (200)
+  /sansetag/PATH          no ETag: Last-Modified only
+  /faux206/MODE/PATH      a Range gets a 206 that lies: MODE "debut" (another
+                          start), "total" (another total), "multi" (a
+                          multipart answer), "longueur" (a Content-Length
+                          that is not the part's)
+
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
 with --proxy-auth USER:PASS it first asks for Basic proxy credentials (407).
@@ -36,12 +51,17 @@ with --proxy-auth USER:PASS it first asks for Basic proxy credentials (407).
 Events go to --journal, one line each: "GET <path>", "PROXY <path>",
 "FERME <path>" when a client closed a connection that the server held open,
 "AUTH401 <path>" for a refused request to /prive, "ENCODAGES <header>" with
-the Accept-Encoding of a request to /gzip.
+the Accept-Encoding of a request to /gzip, "PLAGE <path> <Range> SI <If-Range>"
+for a file request with a Range, "CONDITION <path> <If-None-Match> |
+<If-Modified-Since>" for a conditional one, "STATUT <path> <code>" for a
+file's 206, 304 or 416, and with --compte "ENVOYE <path> <n>": the bytes of
+the file's body sent.
 The server stops on SIGTERM, or on its own after --vie seconds.
 """
 
 import argparse
 import base64
+import email.utils
 import gzip
 import hashlib
 import http.server
@@ -60,6 +80,8 @@ from bornes import borner
 
 ARGS = None
 JOURNAL_LOCK = threading.Lock()
+COUPES = set()
+COUPES_LOCK = threading.Lock()
 
 
 def journal(ligne):
@@ -226,36 +248,126 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                 self.close_connection = True
                 self.entetes(200, None, extra=[("Connection", "close")])
                 self.wfile.write(motif(0, int(parties[1])))
+            elif parties[:1] == ["coupeunefois"] and len(parties) >= 2:
+                reste = "/" + "/".join(parties[1:])
+                with COUPES_LOCK:
+                    premiere = reste not in COUPES
+                    COUPES.add(reste)
+                self.fichier(urllib.parse.unquote(reste), coupe=premiere)
+            elif parties[:1] == ["sansplages"] and len(parties) >= 2:
+                self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), plages=False)
+            elif parties[:1] == ["sansetag"] and len(parties) >= 2:
+                self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), etag=False)
+            elif parties[:1] == ["faux206"] and len(parties) >= 3:
+                self.fichier(urllib.parse.unquote("/" + "/".join(parties[2:])), faux=parties[1])
             else:
                 self.fichier(urllib.parse.unquote(url.path))
         except (BrokenPipeError, ConnectionResetError):
             journal("FERME " + url.path)
 
-    def fichier(self, chemin):
+    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None):
         racine = os.path.realpath(ARGS.dossier or ".")
         cible = os.path.realpath(os.path.join(racine, chemin.lstrip("/")))
         if not (cible == racine or cible.startswith(racine + os.sep)) or not os.path.isfile(cible):
             self.page(404, "Not Found")
             return
         with open(cible, "rb") as f:
-            taille = os.fstat(f.fileno()).st_size
-            self.entetes(200, taille)
+            st = os.fstat(f.fileno())
+            taille = st.st_size
+            balise = '"%x-%x"' % (st.st_mtime_ns, taille)
+            date = email.utils.formatdate(int(st.st_mtime), usegmt=True)
+            validateurs = [("Last-Modified", date)]
+            if etag:
+                validateurs.append(("ETag", balise))
+            if plages:
+                validateurs.append(("Accept-Ranges", "bytes"))
+
+            nm = self.headers.get("If-None-Match")
+            ms = self.headers.get("If-Modified-Since")
+            if nm is not None or ms is not None:
+                journal("CONDITION %s %s | %s" % (chemin, nm or "", ms or ""))
+                if nm is not None:
+                    inchange = etag and balise in [v.strip() for v in nm.split(",")]
+                else:
+                    try:
+                        inchange = int(st.st_mtime) <= email.utils.parsedate_to_datetime(ms).timestamp()
+                    except (TypeError, ValueError):
+                        inchange = False
+                if inchange:
+                    journal("STATUT %s 304" % chemin)
+                    self.entetes(304, None, extra=validateurs)
+                    return
+
+            debut = 0
+            plage = self.headers.get("Range")
+            if plage is not None:
+                si = self.headers.get("If-Range")
+                journal("PLAGE %s %s SI %s" % (chemin, plage, si or ""))
+                m = re.fullmatch(r"bytes=(\d+)-", plage.strip())
+                if si is None:
+                    valable = True
+                elif si.startswith('"') or si.startswith("W/"):
+                    valable = etag and si == balise
+                else:
+                    valable = si == date
+                if plages and m and valable:
+                    debut = int(m.group(1))
+                    if debut >= taille:
+                        journal("STATUT %s 416" % chemin)
+                        self.entetes(416, 0, extra=[("Content-Range", "bytes */%d" % taille)])
+                        return
+            if debut > 0:
+                journal("STATUT %s 206" % chemin)
+                longueur = taille - debut
+                domaine = "bytes %d-%d/%d" % (debut, taille - 1, taille)
+                type_ = "application/octet-stream"
+                if faux == "debut":
+                    domaine = "bytes %d-%d/%d" % (debut - 1, taille - 1, taille)
+                    longueur += 1
+                    debut -= 1
+                elif faux == "total":
+                    domaine = "bytes %d-%d/%d" % (debut, taille - 1, taille + 10)
+                elif faux == "longueur":
+                    longueur -= 1
+                elif faux == "multi":
+                    domaine = None
+                    type_ = "multipart/byteranges; boundary=XYZ"
+                extra = list(validateurs)
+                if domaine:
+                    extra.append(("Content-Range", domaine))
+                self.entetes(206, longueur, type_, extra)
+                fin = debut + longueur
+            else:
+                self.entetes(200, taille, extra=validateurs)
+                fin = taille
             self.wfile.flush()
-            envoyes = 0
-            if isinstance(self.connection, ssl.SSLSocket):
-                while envoyes < taille:
-                    bloc = f.read(1 << 20)
-                    if not bloc:
-                        break
-                    self.wfile.write(bloc)
-                    envoyes += len(bloc)
-                return
-            # The kernel sends the file: fast enough for benchmarks.
-            while envoyes < taille:
-                n = os.sendfile(self.connection.fileno(), f.fileno(), envoyes, taille - envoyes)
-                if n == 0:
-                    break
-                envoyes += n
+            if coupe:
+                fin = min(fin, taille // 2)
+            envoyes = debut
+            try:
+                if isinstance(self.connection, ssl.SSLSocket):
+                    f.seek(debut)
+                    while envoyes < fin:
+                        bloc = f.read(min(1 << 20, fin - envoyes))
+                        if not bloc:
+                            break
+                        self.wfile.write(bloc)
+                        envoyes += len(bloc)
+                else:
+                    # The kernel sends the file: fast enough for benchmarks.
+                    while envoyes < fin:
+                        n = os.sendfile(self.connection.fileno(), f.fileno(), envoyes, fin - envoyes)
+                        if n == 0:
+                            break
+                        envoyes += n
+            finally:
+                if ARGS.compte:
+                    journal("ENVOYE %s %d" % (chemin, envoyes - debut))
+            if coupe:
+                # An abrupt end at the middle: the connection is reset.
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.connection.close()
+                self.close_connection = True
 
 
 class Serveur(http.server.ThreadingHTTPServer):
@@ -272,6 +384,7 @@ def main():
     p.add_argument("--proxy-auth")
     p.add_argument("--digest")
     p.add_argument("--keepalive", action="store_true")
+    p.add_argument("--compte", action="store_true")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
