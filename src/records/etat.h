@@ -30,7 +30,7 @@ struct Etat {
     // checked. None without the key.
     std::optional<Manifeste> manifeste;
 
-    // --verbose: a failure's reason also goes to standard error.
+    // --verbose: why the proof of origin failed also goes to standard error.
     bool bavard = false;
 
     Fente fente; // the single file slot

@@ -309,7 +309,6 @@ TEST(OrigineRefusee, ChaqueFauteArreteLaMiseAJour)
         QStringList demandes;     // the files' requests, after the list's three
         QStringList enplace = {}; // files of the list in place after the run
     };
-    const QStringList aucun;
     const std::vector<Cas> cas{
         {"fichier modifié",
          [](Banc& b) { ecrirefichier(b.surweb("f3.dat"), "Niveau 3, contrefait\n"); },
@@ -635,6 +634,19 @@ TEST(MemesGroupes, SeulesLesAdressesPeuventDifferer)
         SCOPED_TRACE(c.nom);
         EXPECT_EQ(memesgroupes(c.liste, origine), c.memes);
     }
+}
+
+// The manifest and the signature are held in memory within their bounds:
+// the fetch stops at the first byte past it.
+TEST(PuitsMemoire, LeCorpsNeDepassePasSaBorne)
+{
+    PuitsMemoire puits(5);
+    puits.ecrire("abc", 3);
+    puits.ecrire("de", 2);
+    EXPECT_THROW(puits.ecrire("f", 1), Echec);
+    EXPECT_EQ(puits.contenu(), QByteArray("abcde"));
+    puits.recommencer();
+    EXPECT_EQ(puits.contenu(), QByteArray());
 }
 
 // The unattended run of the real executable: the message and the exit
