@@ -49,6 +49,7 @@ int mettreajoursansfenetre(const Options& options, const QString& dossierproduit
 {
     Etat etat;
     etat.dossierproduit = dossierproduit;
+    etat.bavard = options.bavard;
     ServicesSansFenetre s(options);
     // The download window with nothing on screen: its list box is a list of
     // texts.

@@ -32,6 +32,7 @@ int demarrerfenetres(int& argc, char** argv, const Options& options, const QStri
     QApplication application(argc, argv);
     Etat etat;
     etat.dossierproduit = dossierproduit;
+    etat.bavard = options.bavard;
     DialoguesQt dialogues;
     BoucleQt boucle;
     CoquillePosix coquille;

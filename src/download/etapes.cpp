@@ -4,6 +4,7 @@
 #include "base/texte.h"
 #include "download/feuille.h"
 #include "download/partiel.h"
+#include "download/origine.h"
 #include "download/puitscible.h"
 #include "records/donneesproduit.h"
 #include "records/nombres.h"
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace velorine {
@@ -24,7 +26,7 @@ namespace {
 // transfer, EchecPuits when the file could not take the bytes. After a
 // cancel the window is closed, and is not touched again.
 void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QString& adresse, Provenance provenance,
-                 PuitsCible& puits)
+                 Puits& puits)
 {
     struct Suivi : SuiviTransfert {
         Etat& etat;
@@ -43,7 +45,7 @@ void telecharger(Etat& etat, Services& services, HoteEtapes& fenetre, const QStr
 
 // What a fetch's failure block is told: the fetch failed, or the file could
 // not be written (a sink that cannot take the bytes, or the file that cannot
-// be put in place).
+// be put in place). A file that fails the proof of origin failed its fetch.
 enum class Phase { Telechargement, Ecriture };
 
 // Fetches adresse into puits, yields once to the event loop, then puts the
@@ -73,8 +75,30 @@ bool recevoir(Etat& etat, Services& services, HoteEtapes& fenetre, const QString
     if (etat.abandon)
         return false;
     phase = Phase::Ecriture;
-    puits.valider(dossiers);
+    try {
+        puits.valider(dossiers);
+    } catch (const EchecPreuve& e) {
+        phase = Phase::Telechargement;
+        if (!etat.abandon)
+            signalerpreuve(etat.bavard, e);
+        throw;
+    }
     return true;
+}
+
+// The fetcher of the list's proof: the list's session and provenance, the
+// window's status line and bar following each fetch. After the user's
+// cancel, which may come as a fetch ends, nothing more is fetched.
+Chercher chercheur(Etat& etat, Services& services, HoteEtapes& fenetre, Provenance provenance)
+{
+    return [&etat, &services, &fenetre, provenance](const QString& adresse, qint64 max) {
+        PuitsMemoire puits(max);
+        if (!etat.abandon)
+            telecharger(etat, services, fenetre, adresse, provenance, puits);
+        if (etat.abandon)
+            throw Echec("annulé");
+        return puits.contenu();
+    };
 }
 
 // The path of a file named by the update list: a Windows name under the
@@ -168,14 +192,31 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     // is the user's cancel, which has already closed the window (and deleted
     // the list file): the step then ends without a word and writes nothing.
     Phase phase = Phase::Telechargement;
+    etat.manifeste.reset();
     try {
+        // With the publisher's key in the product folder, the list is put
+        // in place only once proven, and its manifest kept for the files.
+        std::optional<ClePublique> cle;
+        try {
+            cle = clepublique(etat.dossierproduit);
+        } catch (const EchecPreuve& e) {
+            signalerpreuve(etat.bavard, e);
+            throw;
+        }
         // The list is a working file, deleted with the window: its name
         // need not survive a power cut.
         DossiersASynchroniser sansobjet;
         PuitsCible liste([&] { return etat.fichierliste; }, etat.dossierproduit);
+        if (cle) {
+            liste.controler([&](int fd) {
+                etat.manifeste =
+                    prouverliste(*cle, etat.adresseliste, fd, chercheur(etat, services, fenetre, Provenance::Reglages));
+            });
+        }
         if (!recevoir(etat, services, fenetre, etat.adresseliste, Provenance::Reglages, liste, sansobjet, phase))
             return;
     } catch (const std::exception&) {
+        etat.manifeste.reset();
         if (etat.abandon)
             return;
         // "dique": the message as users have always seen it, misspelling
@@ -280,20 +321,38 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
             if (v && *v > etat.versionactuelle)
                 groupes.push_back(k);
         }
-        Avance avance(services.transfert, liste, groupes, produit, provenanceliste(etat.adresseliste));
+        // With proof of origin, of the groups naming one file only the
+        // last is fetched: the earlier ones would be replaced in this run,
+        // and the manifest holds one sum a name. Each still counts.
+        std::vector<int> atelecharger = groupes;
+        if (etat.manifeste) {
+            std::set<QString> vus;
+            atelecharger.clear();
+            for (auto k = groupes.rbegin(); k != groupes.rend(); ++k) {
+                if (vus.insert(clenom(rogner(entree(liste, *k + 2)))).second)
+                    atelecharger.insert(atelecharger.begin(), *k);
+            }
+        }
+        Avance avance(services.transfert, liste, atelecharger, produit, provenanceliste(etat.adresseliste));
         std::int16_t numero = 0;
-        for (std::size_t g = 0; g < groupes.size(); ++g) {
+        std::size_t g = 0;
+        for (const int k : groupes) {
             etape([&] { numero = plusun(numero); });
             etape([&] {
                 fenetre.Label1(QStringLiteral("Transfert du fichier") + textenombre(numero) + QStringLiteral(" /")
                                + textenombre(plusrecents));
             });
+            if (g == atelecharger.size() || atelecharger[g] != k)
+                continue;
             modeechec = true;
             const std::unique_ptr<PuitsCible> fichier = avance.puits(g);
+            if (etat.manifeste)
+                fichier->controler(controlefichier(*etat.manifeste, avance.nom(g)));
             // A cancel while files remain: the run stops here, writes
             // nothing more and records no level.
             if (!recevoir(etat, services, fenetre, avance.adresse(g), avance.provenance(), *fichier, dossiers, phase))
                 return;
+            ++g;
         }
         dossiers.synchroniser();
         donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);

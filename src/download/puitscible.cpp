@@ -127,6 +127,8 @@ void PuitsCible::valider(DossiersASynchroniser& dossiers)
         if (cible != f.cible())
             f.recibler(cible);
     }
+    if (controle_)
+        controle_(f.descripteur());
     f.valider(std::nullopt, &dossiers);
     // The partial file is the target now; its record goes.
     if (partielrepris_)

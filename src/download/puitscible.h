@@ -51,6 +51,11 @@ public:
     // ranges. Otherwise, or when keeping fails, nothing stays behind.
     void garderpartiel() noexcept;
 
+    // Given a check, valider() first runs it on the whole file received
+    // (a descriptor of its temporary file, open for reading): a check that
+    // throws keeps the file out of place.
+    void controler(std::function<void(int fd)> controle) { controle_ = std::move(controle); }
+
     // Puts the file in place; its folder joins dossiers, to be synced with
     // the run's other folders. A file fetched ahead is named again first:
     // the files put in place since may change which entry its name matches.
@@ -62,6 +67,7 @@ private:
     std::function<QString()> cible_;
     QString racine_;
     bool enavance_;
+    std::function<void(int fd)> controle_;
     // Taken up from an earlier run's partial file, in requete().
     mutable std::optional<FichierAtomique> fichier_;
 

@@ -3,9 +3,11 @@
 // creates one Etat and hands it to the windows; tests make a fresh one.
 
 #include "records/fichierenreg.h"
+#include "records/preuve.h"
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace velorine {
 
@@ -22,6 +24,14 @@ struct Etat {
     // True once the current automatic update has been cancelled or has
     // failed, so that the steps still to run do nothing.
     bool abandon = false;
+
+    // With the publisher's key in the product folder: the manifest that
+    // proved the update list, against which every file of the run is
+    // checked. None without the key.
+    std::optional<Manifeste> manifeste;
+
+    // --verbose: why the proof of origin failed also goes to standard error.
+    bool bavard = false;
 
     Fente fente; // the single file slot
 };

@@ -100,6 +100,11 @@ public:
 
     const QString& cible() const { return cible_; }
 
+    // The temporary file, open for reading and writing, so that its content
+    // can be checked before valider(); -1 once put in place or abandoned.
+    // ecrire() writes at its offset: a check leaves it at the end.
+    int descripteur() const { return fd_; }
+
 private:
     void creertemporaire();
     void nommer();

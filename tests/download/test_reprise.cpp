@@ -7,10 +7,12 @@
 #include "serveurs.h"
 #include "download/partiel.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ctime>
@@ -299,6 +301,73 @@ TEST_F(Reprise, UnPartielQuiEstUnLienNEstPasRepris)
         enregs[23] = QStringLiteral(" 2");
         ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
     }
+}
+
+// With proof of origin on, a resumed file is checked whole: the part kept
+// by the first run and the rest sent by the second must together be the
+// publisher's file. A part altered on disk between the runs makes a whole
+// that fails the check: it is not put in place, the level stays, and the
+// part is not taken up again; the next run fetches the file whole.
+TEST_F(Reprise, AvecLaPreuveUnFichierReprisEstVerifieEntier)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("minisign")).isEmpty())
+        GTEST_SKIP() << "minisign absent (paquet Debian minisign) : signatures impossibles à produire";
+    const auto executer = [](const QStringList& arguments) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(QStringLiteral("minisign"), arguments);
+        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
+    const QString publique = racine.filePath(QStringLiteral("cle.pub"));
+    const QString secrete = racine.filePath(QStringLiteral("cle.sec"));
+    ASSERT_TRUE(executer({"-G", "-W", "-p", publique, "-s", secrete}));
+    ecrirefichier(chemin(QStringLiteral("VELORINE.PUB")), lirefichier(publique));
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    const auto somme = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex(); };
+    const QString manifeste = web + QStringLiteral("/LISTE.MAJ.sha256");
+    ecrirefichier(manifeste, somme(lirefichier(web + QStringLiteral("/LISTE.MAJ"))) + "  LISTE.MAJ\n" + somme(gros)
+                                 + "  GROS.DAT\n");
+    ASSERT_TRUE(executer({"-S", "-s", secrete, "-m", manifeste}));
+    const QStringList attendus{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS", "VELORINE.PUB"};
+
+    // Cut, then resumed and proven.
+    EXPECT_EQ(lancer().code, 1);
+    const QByteArray tenu = lirefichier(chemin(partiel));
+    const QByteArray record = lirefichier(chemin(infos));
+    ASSERT_GT(tenu.size(), 10);
+    const Resultat second = lancer();
+    EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), gros.size() - tenu.size());
+    EXPECT_EQ(niveau(), QStringLiteral(" 3"));
+    EXPECT_EQ(contenudossier(produit), attendus);
+
+    // Back to level 2 with the same part kept, altered on disk.
+    QStringList enregs(24);
+    enregs[23] = QStringLiteral(" 2");
+    ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+    ecrirefichier(chemin(QStringLiteral("GROS.DAT")), "ancien");
+    QByteArray abime = tenu;
+    abime[5] = static_cast<char>(abime[5] ^ 0x40);
+    ecrirefichier(chemin(partiel), abime);
+    ecrirefichier(chemin(infos), record);
+    ASSERT_EQ(::chmod(QFile::encodeName(chemin(infos)).constData(), 0600), 0);
+    const Resultat refuse = lancer();
+    EXPECT_EQ(refuse.code, 1);
+    EXPECT_EQ(refuse.erreurs, telechargementimpossible);
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), gros.size() - abime.size());
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), QByteArray("ancien"));
+    EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+    EXPECT_FALSE(QFileInfo::exists(chemin(partiel)));
+    EXPECT_FALSE(QFileInfo::exists(chemin(infos)));
+
+    // The next run fetches the file whole and puts it in place.
+    const Resultat dernier = lancer();
+    EXPECT_EQ(dernier.code, 0) << dernier.erreurs.toStdString();
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), gros.size());
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), gros);
+    EXPECT_EQ(niveau(), QStringLiteral(" 3"));
+    EXPECT_EQ(contenudossier(produit), attendus);
 }
 
 } // namespace

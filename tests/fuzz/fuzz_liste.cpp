@@ -1,10 +1,13 @@
 // The reading of a downloaded update list, on any bytes: the list either
 // loads or fails with its one message, and the names it holds are mapped or
-// refused, never leaving the product folder.
+// refused, never leaving the product folder. The proof of origin reads a
+// list held in memory by the same rules: it finds groups exactly when the
+// list loads.
 
 #include "commun.h"
 #include "base/echec.h"
 #include "download/etapes.h"
+#include "download/origine.h"
 #include "faux.h"
 #include "records/nombres.h"
 #include "records/nomswindows.h"
@@ -43,6 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* octets, std::size_t ta
     if (etat.fente.ouverte())
         std::abort();
     if (fenetre.dechargements > 0 && (!etat.abandon || faux.dialogues.boites.size() != 1))
+        std::abort();
+    const QByteArray liste(reinterpret_cast<const char*>(octets), static_cast<qsizetype>(taille));
+    if (memesgroupes(liste, liste) == etat.abandon)
         std::abort();
     for (qsizetype k = 0; k < fenetre.liste.size(); ++k) {
         ignorer([&] { (void)lirenombre(fenetre.liste[k]); });
