@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
 #include <fcntl.h>
@@ -240,6 +241,55 @@ TEST_F(Miroir, UnGrosFichierCoupeEstFiniParLeMiroirSuivant)
         EXPECT_TRUE(plages[0].startsWith(QStringLiteral("PLAGE /gros.dat bytes=%1- SI ").arg(garde)))
             << plages[0].toStdString();
     }
+}
+
+// The point of the proof passing through: a machine holding the publisher's
+// key updates from the mirror alone, and refuses a file changed on the
+// mirror, whoever controls it.
+TEST_F(Miroir, UnPosteAvecLaClePrendDuMiroirLesFichiersDeLEditeurSeulement)
+{
+    if (QStandardPaths::findExecutable("minisign").isEmpty())
+        GTEST_SKIP() << "minisign is not installed (Debian package minisign)";
+    const QString cles = racine.filePath("cles");
+    QDir().mkpath(cles);
+    QProcess g;
+    g.start("minisign", {"-G", "-W", "-p", cles + "/VELORINE.PUB", "-s", cles + "/secrete.key"});
+    ASSERT_TRUE(g.waitForFinished(30000));
+    ASSERT_EQ(g.exitCode(), 0) << g.readAllStandardError().toStdString();
+
+    // The publisher's folder as signer-liste reads it: each file at its name.
+    QDir(web).mkpath("DONNEES");
+    ecrirefichier(web + "/LECON3.DAT", "Niveau 3");
+    ecrirefichier(web + "/DONNEES/SONS.DAT", "Niveau 4");
+    ecrirefichier(web + "/LECON5.DAT", "Niveau 5");
+    publier({" 3", editeur->url("/LECON3.DAT"), "LECON3.DAT", " 4", editeur->url("/DONNEES/SONS.DAT"),
+             "DONNEES\\SONS.DAT", " 5", editeur->url("/LECON5.DAT"), "LECON5.DAT"});
+    QProcess signer;
+    signer.start("/usr/bin/python3", {QStringLiteral(VELORINE_SOURCE_DIR "/scripts/signer-liste"), web, cles + "/secrete.key"});
+    ASSERT_TRUE(signer.waitForFinished(30000));
+    ASSERT_EQ(signer.exitCode(), 0) << signer.readAllStandardError().toStdString();
+    ASSERT_EQ(mirer().code, 0);
+    editeur.reset();
+
+    const auto poste = [&](const QString& dossier) {
+        QDir().mkpath(dossier + "/DONNEES");
+        niveau(dossier, " 2");
+        adresseliste(dossier, base + "/LISTE.MAJ");
+        QFile::copy(cles + "/VELORINE.PUB", dossier + "/VELORINE.PUB");
+        return lancer({"--product-dir", dossier, "--unattended", "--auto"});
+    };
+    Resultat r = poste(racine.filePath("poste1"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.erreurs, "Actualisation terminée.: Vous disposez maintenant de la version 5\n");
+    EXPECT_EQ(lirefichier(racine.filePath("poste1/DONNEES/SONS.DAT")), "Niveau 4");
+
+    // Whoever controls the mirror changes a program there.
+    ecrirefichier(miroir + "/LECON5.DAT", "Programme pirate");
+    r = poste(racine.filePath("poste2"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, "Mise à jour impossible: Téléchargement impossible\n");
+    EXPECT_FALSE(QFileInfo::exists(racine.filePath("poste2/LECON5.DAT")));
+    EXPECT_EQ(lirefichier(racine.filePath("poste2/TEMPO.QZS")).mid(23 * 128, 4), QByteArray("\x02\x00 2", 4));
 }
 
 // A name the list gives twice, in any case, is one file of the mirror: the
