@@ -538,10 +538,11 @@ TEST_F(Moteur, UnTransfertAnticipeEstReprisASonTour)
     PuitsMemoire avance2;
     transfert.anticiper(serveur.url(QStringLiteral("/a.bin?1")), provenance, avance1);
     transfert.anticiper(serveur.url(QStringLiteral("/absent.bin")), provenance, avance2);
-    // A first fetch long enough for both fetches ahead to end meanwhile.
+    // A first fetch that the server answers only once both fetches ahead
+    // have had their answers.
     PuitsMemoire premier;
-    const qsizetype taille = 40 * 1024 * 1024;
-    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/gros/%1").arg(taille)), premier), QString());
+    const qsizetype taille = 1024 * 1024;
+    EXPECT_EQ(fetch(serveur.url(QStringLiteral("/apres/2/%1").arg(taille)), premier), QString());
     EXPECT_EQ(premier.contenu.size(), taille);
 
     etats.clear();

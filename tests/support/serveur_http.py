@@ -15,6 +15,9 @@ first line of output once it accepts connections. It serves the files of
                           the client to close
   /muet                   reads the request and never answers
   /gros/N                 N bytes generated on the fly
+  /apres/K/N              N bytes generated on the fly, once K other
+                          requests have been answered in full (at most 30 s
+                          of waiting): a fetch that ends after others
   /sanslongueur/N         N bytes without a Content-Length, then closes
   /long/N/TOTAL           announces TOTAL bytes, sends N (more), then closes
   /gzip/N                 N bytes of the pattern, gzip-compressed, sent with
@@ -84,6 +87,11 @@ ARGS = None
 JOURNAL_LOCK = threading.Lock()
 COUPES = set()
 COUPES_LOCK = threading.Lock()
+
+
+# The requests answered in full so far, for /apres.
+REPONDUES = 0
+REPONDUES_COND = threading.Condition()
 
 
 def journal(ligne):
@@ -178,6 +186,19 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
         journal("TEMPS " + chemin)
 
     def do_GET(self):
+        try:
+            self.servir()
+        finally:
+            try:
+                self.wfile.flush()
+            except OSError:
+                pass
+            global REPONDUES
+            with REPONDUES_COND:
+                REPONDUES += 1
+                REPONDUES_COND.notify_all()
+
+    def servir(self):
         chemin = self.path
         if chemin.startswith("http://") or chemin.startswith("https://"):
             if ARGS.proxy_auth:
@@ -222,8 +243,12 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                 self.attendre_fermeture(url.path)
             elif url.path == "/muet":
                 self.attendre_fermeture(url.path)
-            elif parties[:1] == ["gros"] and len(parties) == 2:
-                n = int(parties[1])
+            elif (parties[:1] == ["gros"] and len(parties) == 2) or (parties[:1] == ["apres"] and len(parties) == 3):
+                if parties[0] == "apres":
+                    k = int(parties[1])
+                    with REPONDUES_COND:
+                        REPONDUES_COND.wait_for(lambda: REPONDUES >= k, timeout=30)
+                n = int(parties[-1])
                 self.entetes(200, n)
                 envoyes = 0
                 while envoyes < n:
