@@ -8,11 +8,13 @@
 #include "download/partiel.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ctime>
@@ -98,15 +100,26 @@ protected:
         r.erreurs = QString::fromUtf8(p.readAllStandardError());
         return r;
     }
-    // The bytes of path the server sent, fetch by fetch.
+    // The bytes of path the server sent, fetch by fetch. The server tells
+    // them once the body has gone, which may be after the run has ended:
+    // waits (at most 10 s) until every request for path has its line.
     QList<long long> envois(const QString& chemin) const
     {
-        QList<long long> r;
         const QString debut = QStringLiteral("ENVOYE ") + chemin + u' ';
-        for (const QString& l : serveur->journal())
-            if (l.startsWith(debut))
-                r << l.mid(debut.size()).toLongLong();
-        return r;
+        QDeadlineTimer limite(10000);
+        for (;;) {
+            QList<long long> r;
+            qsizetype demandes = 0;
+            for (const QString& l : serveur->journal()) {
+                if (l.startsWith(debut))
+                    r << l.mid(debut.size()).toLongLong();
+                else if (l.startsWith(QStringLiteral("GET ")) && l.endsWith(chemin))
+                    ++demandes;
+            }
+            if (r.size() >= demandes || limite.hasExpired())
+                return r;
+            QThread::msleep(20);
+        }
     }
 
     QTemporaryDir racine;
