@@ -2,6 +2,7 @@
 
 #include "dossiers.h"
 #include "faux.h"
+#include "processus.h"
 #include "valgrind.h"
 
 #include <QProcess>
@@ -14,21 +15,11 @@ using namespace velorine::test;
 
 namespace {
 
-struct Resultat {
-    int code = -1;
-    QString sortie;
-    QString erreurs;
-};
-
 Resultat lancer(const QStringList& arguments, const QStringList& avant = {})
 {
-    QProcess p;
-    QStringList tout = avant;
-    tout << QStringLiteral(VELORINE_EXE) << arguments;
-    p.start(tout.takeFirst(), tout);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    const Resultat r = lancerprogramme(avant + QStringList{QStringLiteral(VELORINE_EXE)} + arguments);
+    EXPECT_TRUE(r.fini);
+    return r;
 }
 
 class SansFenetre : public ::testing::Test {

@@ -3,6 +3,7 @@
 // leaves no lock behind.
 
 #include "dossiers.h"
+#include "processus.h"
 #include "app/verrou.h"
 
 #include <QAbstractButton>
@@ -80,12 +81,11 @@ protected:
     // An unattended installation of M.MAJ on the product.
     std::pair<int, QString> installer()
     {
-        QProcess p;
-        p.start(QStringLiteral(VELORINE_EXE),
-                {"--product-dir", produit(), "--unattended", "--install", cle() + "/M.MAJ"});
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardError())};
+        const Resultat r = lancerprogramme(
+            {QStringLiteral(VELORINE_EXE), "--product-dir", produit(), "--unattended", "--install", cle() + "/M.MAJ"},
+            30000);
+        EXPECT_TRUE(r.fini);
+        return {r.code, r.erreurs};
     }
 
     QTemporaryDir racine;

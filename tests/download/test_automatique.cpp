@@ -4,6 +4,7 @@
 #include "disque.h"
 #include "dossiers.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 #include "valgrind.h"
 
@@ -24,11 +25,6 @@
 using namespace velorine::test;
 
 namespace {
-
-struct Resultat {
-    int code = -1;
-    QString erreurs; // standard error
-};
 
 class SansFenetre : public ::testing::Test {
 protected:
@@ -87,17 +83,7 @@ protected:
         QStringList tout = prefixe;
         tout << executable << "--product-dir" << produit << "--unattended"
              << "--auto" << arguments;
-        QProcess p;
-        p.start(tout.takeFirst(), tout);
-        Resultat r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.erreurs = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return lancerprogramme(tout);
     }
 
     std::unique_ptr<QTemporaryDir> racine;

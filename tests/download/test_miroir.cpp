@@ -4,6 +4,7 @@
 
 #include "dossiers.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 #include "valgrind.h"
 
@@ -27,26 +28,9 @@ using namespace velorine::test;
 
 namespace {
 
-struct Resultat {
-    int code = -1;
-    QString erreurs; // standard error
-};
-
 Resultat lancer(const QStringList& arguments, const QStringList& prefixe = {})
 {
-    QProcess p;
-    QStringList tout = prefixe;
-    tout << QStringLiteral(VELORINE_EXE) << arguments;
-    p.start(tout.takeFirst(), tout);
-    Resultat r;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.erreurs = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return lancerprogramme(prefixe + QStringList{QStringLiteral(VELORINE_EXE)} + arguments);
 }
 
 // Every file and folder below dossier with its bytes (folders: "/").

@@ -6,6 +6,7 @@
 #include "dossiers.h"
 #include "faux.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 #include "download/controleurfeuille.h"
 #include "download/etapes.h"
@@ -34,17 +35,10 @@ const QString marque = QStringLiteral("MAJQZ7INTERNET");
 // did not end.
 int executer(const QString& programme, const QStringList& arguments, QString* sortie = nullptr)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(programme, arguments);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return -1;
-    }
+    const Resultat r = lancerprogramme(QStringList{programme} + arguments, 60000, QProcess::MergedChannels);
     if (sortie)
-        *sortie = QString::fromUtf8(p.readAll());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *sortie = r.sortie;
+    return r.code;
 }
 
 QByteArray sha256(const QByteArray& contenu)
@@ -653,24 +647,11 @@ TEST(PuitsMemoire, LeCorpsNeDepassePasSaBorne)
 // status, and the reason under --verbose only.
 class OrigineSansFenetre : public Origine {
 protected:
-    struct Resultat {
-        int code = -1;
-        QString erreurs;
-    };
     Resultat lancer(const QStringList& arguments = {})
     {
-        QProcess p;
-        p.start(QStringLiteral(VELORINE_EXE),
-                QStringList{"--product-dir", b->produit, "--unattended", "--auto"} + arguments);
-        Resultat r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.erreurs = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return lancerprogramme(
+            QStringList{QStringLiteral(VELORINE_EXE), "--product-dir", b->produit, "--unattended", "--auto"}
+            + arguments);
     }
 };
 

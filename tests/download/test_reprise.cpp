@@ -4,6 +4,7 @@
 
 #include "dossiers.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 #include "download/partiel.h"
 
@@ -44,11 +45,6 @@ void vieillir(const QString& chemin, long long secondes)
     ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(chemin).constData(), dates, AT_SYMLINK_NOFOLLOW), 0);
 }
 
-struct Resultat {
-    int code = -1;
-    QString erreurs;
-};
-
 const QString telechargementimpossible = QStringLiteral("Mise à jour impossible: Téléchargement impossible\n");
 const QString termine3 = QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 3\n");
 
@@ -88,17 +84,8 @@ protected:
     }
     Resultat lancer()
     {
-        QProcess p;
-        p.start(QStringLiteral(VELORINE_EXE), {"--product-dir", produit, "--unattended", "--auto", "--timeout", "20"});
-        Resultat r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.erreurs = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return lancerprogramme(
+            {QStringLiteral(VELORINE_EXE), "--product-dir", produit, "--unattended", "--auto", "--timeout", "20"});
     }
     // The bytes of path the server sent, fetch by fetch. The server tells
     // them once the body has gone, which may be after the run has ended:
@@ -326,10 +313,7 @@ TEST_F(Reprise, AvecLaPreuveUnFichierReprisEstVerifieEntier)
     if (QStandardPaths::findExecutable(QStringLiteral("minisign")).isEmpty())
         GTEST_SKIP() << "minisign absent (paquet Debian minisign) : signatures impossibles à produire";
     const auto executer = [](const QStringList& arguments) {
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QStringLiteral("minisign"), arguments);
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return lancerprogramme(QStringList{QStringLiteral("minisign")} + arguments, 60000).code == 0;
     };
     const QString publique = racine.filePath(QStringLiteral("cle.pub"));
     const QString secrete = racine.filePath(QStringLiteral("cle.sec"));

@@ -2,6 +2,7 @@
 
 #include "dossiers.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 #include "platform/transfertcurl.h"
 
@@ -680,9 +681,7 @@ protected:
 
     static bool lancer(const QStringList& arguments)
     {
-        QProcess p;
-        p.start(openssl_, arguments);
-        return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return lancerprogramme(QStringList{openssl_} + arguments, 60000).code == 0;
     }
     static QString chemin(const QString& nom) { return QDir(certificats_->path()).filePath(nom); }
 

@@ -3,6 +3,7 @@
 
 #include "dossiers.h"
 #include "impression.h"
+#include "processus.h"
 #include "serveurs.h"
 
 #include <QCryptographicHash>
@@ -20,12 +21,6 @@
 using namespace velorine::test;
 
 namespace {
-
-struct Resultat {
-    int code = -1;
-    QString sortie;
-    QString erreurs;
-};
 
 class Verification : public ::testing::Test {
 protected:
@@ -76,18 +71,7 @@ protected:
              << "--check"
              << "--timeout"
              << "5";
-        QProcess p;
-        p.start(tout.takeFirst(), tout);
-        Resultat r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.sortie = QString::fromUtf8(p.readAllStandardOutput());
-        r.erreurs = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return lancerprogramme(tout, 60000);
     }
 
     QTemporaryDir racine;

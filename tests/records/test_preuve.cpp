@@ -1,4 +1,5 @@
 #include "dossiers.h"
+#include "processus.h"
 #include "base/echec.h"
 #include "records/preuve.h"
 
@@ -21,14 +22,10 @@ namespace {
 // did not end.
 int executer(const QString& programme, const QStringList& arguments, QString* sortie = nullptr)
 {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(programme, arguments);
-    if (!p.waitForFinished(60000))
-        return -1;
+    const Resultat r = lancerprogramme(QStringList{programme} + arguments, 60000, QProcess::MergedChannels);
     if (sortie)
-        *sortie = QString::fromUtf8(p.readAll());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *sortie = r.sortie;
+    return r.code;
 }
 
 bool aminisign()
