@@ -2,7 +2,7 @@
 
 #include "platform/dialoguesconsole.h"
 #include "records/donneesproduit.h"
-#include "download/etapes.h"
+#include "download/lectureliste.h"
 #include "records/etat.h"
 #include "download/feuille.h"
 #include "records/nomswindows.h"
@@ -17,25 +17,6 @@
 
 namespace velorine {
 namespace {
-
-// The download window as the check sees it: the list box is a list of texts,
-// and closing the window has nothing to hang up or delete (the list lies in
-// the check's own temporary folder, which goes with it).
-class HoteVerification : public HoteEtapes {
-public:
-    QStringList List1() const override { return list1_; }
-    void viderList1() override { list1_.clear(); }
-    void ajouterList1(const QString& entree) override { list1_.append(entree); }
-    void Label1(const QString&) override {}
-    void couper() override {}
-    void decharger() override {}
-    // Only the update run hands control back to the product; the check never
-    // runs it.
-    [[noreturn]] void choixannuler() override { std::terminate(); }
-
-private:
-    QStringList list1_;
-};
 
 // The check hangs up nothing: it knows of no dial-up connection.
 class SansNumerotation : public Numerotation {
@@ -73,7 +54,9 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
     TransfertCurl transfert(options.delai);
     SansNumerotation numerotation;
     Services services{dialogues, boucle, coquille, transfert, numerotation};
-    HoteVerification hote;
+    // Closing the window has nothing to hang up or delete: the list lies in
+    // the check's own temporary folder, which goes with it.
+    HoteListe hote;
 
     // 1. The address of the list and the current level, as the window loads.
     // Opening a record file creates it when it is missing: a missing data
@@ -95,22 +78,13 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
                           QStringLiteral("Ecriture sur dique impossible"));
         return verificationechec;
     }
-    etat.fichierliste = temporaire.filePath(donnees::liste);
-    // Every write of the steps is bounded to the product folder: for the
-    // check, the temporary folder stands in its place from here on.
-    etat.dossierproduit = temporaire.path();
 
-    // 3. Fetched and read as the automatic update does.
-    cartesnet(etat, services, hote);
-    dresseliste(etat, services, hote);
-    if (etat.abandon)
+    // 3. Fetched and read as the automatic update does; the temporary
+    // folder stands for the product folder from here on.
+    const std::optional<QStringList> lue = lireliste(etat, services, temporaire.path());
+    if (!lue)
         return verificationechec;
-    const QStringList liste = hote.List1();
-    if (liste.isEmpty()) {
-        dialogues.message(Icone::Erreur, QStringLiteral("Erreur"),
-                          QStringLiteral("Erreur lors de l'ouverture du fichier"));
-        return verificationechec;
-    }
+    const QStringList& liste = *lue;
 
     // 4. What an update would fetch, by the update's own rule.
     const Releve releve = relever(liste, etat.versionactuelle);

@@ -3,6 +3,7 @@
 #include "base/echec.h"
 #include "base/texte.h"
 #include "download/etapes.h"
+#include "download/lectureliste.h"
 #include "download/partiel.h"
 #include "download/puitscible.h"
 #include "download/releve.h"
@@ -297,23 +298,6 @@ private:
     Validateurs validateurs_;
 };
 
-// The download window as the mirror sees it, for the list's two steps: its
-// list box is a list of texts, and it has nothing to close.
-class HoteMiroir : public HoteEtapes {
-public:
-    QStringList List1() const override { return list1_; }
-    void viderList1() override { list1_.clear(); }
-    void ajouterList1(const QString& entree) override { list1_.append(entree); }
-    void Label1(const QString&) override {}
-    void couper() override {}
-    void decharger() override {}
-    // Only the update run hands control back to the product.
-    [[noreturn]] void choixannuler() override { std::terminate(); }
-
-private:
-    QStringList list1_;
-};
-
 // One file of the mirror.
 struct Fichier {
     QString relatif; // its path in the mirror
@@ -406,19 +390,10 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
                           QStringLiteral("Ecriture sur disque impossible"));
         return false;
     }
-    etat.dossierproduit = temporaire.path();
-    etat.fichierliste = temporaire.filePath(donnees::liste);
-    HoteMiroir hote;
-    cartesnet(etat, services, hote);
-    dresseliste(etat, services, hote);
-    if (etat.abandon)
+    const std::optional<QStringList> lue = lireliste(etat, services, temporaire.path());
+    if (!lue)
         return false;
-    const QStringList liste = hote.List1();
-    if (liste.isEmpty()) {
-        dialogues.message(Icone::Erreur, QStringLiteral("Erreur"),
-                          QStringLiteral("Erreur lors de l'ouverture du fichier"));
-        return false;
-    }
+    const QStringList& liste = *lue;
     const Provenance provenance = provenanceliste(etat.adresseliste);
     const QString adresseliste = rogner(etat.adresseliste);
 
