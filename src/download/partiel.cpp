@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QSet>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
@@ -88,14 +87,6 @@ QByteArray ciblede(const QByteArray& nom, bool& infos)
 
 void nettoyerdossier(int dossier, const QString& chemin, const QSet<QString>& cibles, int profondeur)
 {
-    const int lecture = ::openat(dossier, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lecture < 0)
-        return;
-    DIR* d = ::fdopendir(lecture);
-    if (!d) {
-        ::close(lecture);
-        return;
-    }
     struct Paire {
         bool donnees = false;
         bool infos = false;
@@ -104,12 +95,9 @@ void nettoyerdossier(int dossier, const QString& chemin, const QSet<QString>& ci
     std::map<QByteArray, Paire> partiels;
     std::vector<QByteArray> sousdossiers;
     const std::time_t maintenant = std::time(nullptr);
-    while (const dirent* e = ::readdir(d)) {
-        const QByteArray nom(e->d_name);
-        if (nom == "." || nom == "..")
-            continue;
+    for (const QByteArray& nom : nomsdans(dossier)) {
         struct stat st {};
-        if (::fstatat(dossier, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dossier, nom.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
             sousdossiers.push_back(nom);
@@ -124,7 +112,6 @@ void nettoyerdossier(int dossier, const QString& chemin, const QSet<QString>& ci
         if (maintenant - st.st_mtime > agepartielmax || st.st_mtime - maintenant > agepartielmax)
             p.perime = true;
     }
-    ::closedir(d);
 
     for (const auto& [cible, p] : partiels) {
         const QString chemincible = QDir::cleanPath(chemin + u'/' + QFile::decodeName(cible));

@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <ctime>
-#include <dirent.h>
 #include <signal.h>
 #include <mutex>
 #include <set>
@@ -109,23 +108,9 @@ bool dejanettoye(int dossier, const QString& chemin)
 // Removes the temporary files that dead runs left in dossier.
 void nettoyer(int dossier)
 {
-    const int lecture = ::openat(dossier, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lecture < 0)
-        return;
-    DIR* d = ::fdopendir(lecture);
-    if (!d) {
-        ::close(lecture);
-        return;
-    }
-    std::vector<QByteArray> restes;
-    while (const dirent* e = ::readdir(d)) {
-        const QByteArray nom(e->d_name);
+    for (const QByteArray& nom : nomsdans(dossier))
         if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom))
-            restes.push_back(nom);
-    }
-    ::closedir(d);
-    for (const QByteArray& nom : restes)
-        ::unlinkat(dossier, nom.constData(), 0);
+            ::unlinkat(dossier, nom.constData(), 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QList>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -97,6 +98,26 @@ int ouvrirsous(const QString& racine, const QString& relatif, int drapeaux, mode
     ::close(dossier);
     errno = erreur;
     return fd;
+}
+
+std::vector<QByteArray> nomsdans(int dossier)
+{
+    std::vector<QByteArray> noms;
+    const int lecture = ::openat(dossier, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lecture < 0)
+        return noms;
+    DIR* d = ::fdopendir(lecture);
+    if (!d) {
+        ::close(lecture);
+        return noms;
+    }
+    while (const dirent* e = ::readdir(d)) {
+        const QByteArray nom(e->d_name);
+        if (nom != "." && nom != "..")
+            noms.push_back(nom);
+    }
+    ::closedir(d);
+    return noms;
 }
 
 } // namespace velorine

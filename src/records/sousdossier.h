@@ -9,8 +9,10 @@
 // it, otherwise one part at a time with O_NOFOLLOW. The folder itself is
 // trusted, as the administrator named it.
 
+#include <QByteArray>
 #include <QString>
 #include <sys/types.h>
+#include <vector>
 
 namespace velorine {
 
@@ -30,5 +32,9 @@ int ouvrirsousfd(int dossier, const QByteArray& relatif, int drapeaux, mode_t mo
 // The way without openat2(): one part at a time, each opened with
 // O_NOFOLLOW from the folder opened before it.
 int ouvrirparpartie(int dossier, const QByteArray& relatif, int drapeaux, mode_t mode = 0);
+
+// The names in the folder open as dossier, "." and ".." left out, read
+// through a descriptor of its own; none when it cannot be read.
+std::vector<QByteArray> nomsdans(int dossier);
 
 } // namespace velorine
