@@ -34,23 +34,6 @@
 namespace velorine {
 namespace {
 
-// An open descriptor, closed when it goes.
-class Descripteur {
-public:
-    explicit Descripteur(int fd = -1) : fd_(fd) {}
-    ~Descripteur()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descripteur(const Descripteur&) = delete;
-    Descripteur& operator=(const Descripteur&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 std::string raison(const char* quoi, const QString& chemin)
 {
     return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);

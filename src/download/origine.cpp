@@ -1,7 +1,7 @@
 #include "download/origine.h"
 
 #include "base/texte.h"
-#include "records/cp1252.h"
+#include "download/etapes.h"
 #include "records/fichierenreg.h"
 #include "records/nomswindows.h"
 #include "records/sousdossier.h"
@@ -9,7 +9,7 @@
 #include <QCryptographicHash>
 #include <QLoggingCategory>
 #include <QStringList>
-#include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,34 +21,18 @@
 namespace velorine {
 namespace {
 
-const QString marqueliste = QStringLiteral("MAJQZ7INTERNET");
-
-// Closes a descriptor when the block ends.
-struct Descripteur {
-    int fd;
-    ~Descripteur()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 // Record n (from 1) of a record file held in memory, read as the single
 // file slot reads it: a record at or past the end is the empty text, a
 // damaged one is none.
 std::optional<QString> enregistrement(const QByteArray& fichier, int n)
 {
     const qsizetype debut = static_cast<qsizetype>(n - 1) * static_cast<qsizetype>(enreg::taille);
-    if (debut >= fichier.size())
-        return QString();
-    if (fichier.size() - debut < static_cast<qsizetype>(enreg::entete))
+    const qsizetype lus = std::clamp(fichier.size() - debut, qsizetype{0}, static_cast<qsizetype>(enreg::taille));
+    try {
+        return enreg::texte(fichier.constData() + std::min(debut, fichier.size()), static_cast<std::size_t>(lus), n);
+    } catch (const Echec&) {
         return std::nullopt;
-    const auto longueur = static_cast<qsizetype>(static_cast<unsigned char>(fichier[debut])
-                                                 | static_cast<unsigned char>(fichier[debut + 1]) << 8);
-    if (longueur > static_cast<qsizetype>(enreg::textemax)
-        || debut + static_cast<qsizetype>(enreg::entete) + longueur > fichier.size())
-        return std::nullopt;
-    return cp1252::decoder(fichier.mid(debut + static_cast<qsizetype>(enreg::entete), longueur));
+    }
 }
 
 // The entries of an update list up to its first blank record, as the list
@@ -77,14 +61,6 @@ Empreinte sha256(const QByteArray& contenu)
     return e;
 }
 
-// An address as a reason shows it: escaped, without its password.
-std::string montree(const QString& adresse)
-{
-    return QUrl(QString(adresse).replace(u' ', QStringLiteral("%20")), QUrl::TolerantMode)
-        .toString(QUrl::RemovePassword | QUrl::FullyEncoded)
-        .toStdString();
-}
-
 void audebut(int fd)
 {
     if (::lseek(fd, 0, SEEK_SET) < 0)
@@ -99,18 +75,18 @@ std::optional<ClePublique> clepublique(const QString& dossierproduit)
         const QString chemin = resoudrenom(dossierproduit, QString::fromLatin1(nomclepublique));
         // Not a symbolic link, and never a device or a pipe that would
         // block the run.
-        Descripteur cle{ouvrirsous(dossierproduit, relatifa(dossierproduit, chemin), O_RDONLY | O_NONBLOCK | O_NOCTTY)};
-        if (cle.fd < 0) {
+        const Descripteur cle(ouvrirsous(dossierproduit, relatifa(dossierproduit, chemin), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+        if (cle.fd() < 0) {
             if (errno == ENOENT)
                 return std::nullopt;
             throw Echec(std::strerror(errno));
         }
         struct stat etat {};
-        if (::fstat(cle.fd, &etat) != 0)
+        if (::fstat(cle.fd(), &etat) != 0)
             throw Echec(std::strerror(errno));
         if (!S_ISREG(etat.st_mode))
             throw Echec("n'est pas un fichier");
-        return lirecle(lireborne(cle.fd, taillemaxcle));
+        return lirecle(lireborne(cle.fd(), taillemaxcle));
     } catch (const std::exception& e) {
         throw EchecPreuve(std::string(nomclepublique) + " : " + e.what());
     }
@@ -123,7 +99,7 @@ Manifeste prouverliste(const ClePublique& cle, const QString& adresse, int liste
         try {
             return chercher(ou, max);
         } catch (const std::exception& e) {
-            throw EchecPreuve(montree(ou) + " : " + e.what());
+            throw EchecPreuve(adressemontree(ou).toStdString() + " : " + e.what());
         }
     };
     try {

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 #include <cstddef>
 
 namespace velorine {
@@ -42,6 +43,14 @@ struct Requete {
     bool sichange = false;
     Validateurs si;
 };
+
+// An address as logs and reasons show it: escaped, so that it writes no
+// control character to a terminal, and without its password.
+inline QString adressemontree(const QString& adresse)
+{
+    return QUrl(QString(adresse).replace(u' ', QStringLiteral("%20")), QUrl::TolerantMode)
+        .toString(QUrl::RemovePassword | QUrl::FullyEncoded);
+}
 
 // Receives the body of a fetch as it arrives. Throws Echec when it cannot
 // take the bytes (disk full); the engine then stops the transfer and throws

@@ -882,11 +882,9 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
             details << (connexions == 0 ? QStringLiteral("connexion réutilisée")
                                         : QStringLiteral("nouvelle connexion"));
     }
-    // The address as sent, escaped: a list's address never writes control
-    // characters to the terminal, nor its password to a log.
-    const QString montree = QUrl(QString(adresse).replace(u' ', QStringLiteral("%20")), QUrl::TolerantMode)
-                                .toString(QUrl::RemovePassword | QUrl::FullyEncoded);
-    QString ligne = QStringLiteral("velorine-maj: ") + montree + QStringLiteral(": ");
+    // A list's address never writes control characters to the terminal,
+    // nor its password to a log.
+    QString ligne = QStringLiteral("velorine-maj: ") + adressemontree(adresse) + QStringLiteral(": ");
     if (echec)
         ligne += QStringLiteral("échec : ") + QString::fromUtf8(echec)
                  + (details.isEmpty() ? QString() : QStringLiteral(" (") + details.join(QStringLiteral(", ")) + u')');

@@ -88,18 +88,23 @@ QString Fente::lireenreg(int n)
             break;
         lus += static_cast<std::size_t>(r);
     }
+    return enreg::texte(tampon.data(), lus, n);
+}
+
+QString enreg::texte(const char* octets, std::size_t lus, int n)
+{
     if (lus < enreg::entete) {
         if (lus == 0)
             return QString(); // at or past the end of the file
         throw Echec("enregistrement " + std::to_string(n) + " tronqué");
     }
     const std::size_t longueur =
-        static_cast<unsigned char>(tampon[0]) | static_cast<std::size_t>(static_cast<unsigned char>(tampon[1])) << 8;
+        static_cast<unsigned char>(octets[0]) | static_cast<std::size_t>(static_cast<unsigned char>(octets[1])) << 8;
     if (longueur > enreg::textemax)
         throw Echec("enregistrement " + std::to_string(n) + " endommagé: longueur " + std::to_string(longueur));
     if (enreg::entete + longueur > lus)
         throw Echec("enregistrement " + std::to_string(n) + " tronqué");
-    return cp1252::decoder(QByteArray(tampon.data() + enreg::entete, static_cast<qsizetype>(longueur)));
+    return cp1252::decoder(QByteArray(octets + enreg::entete, static_cast<qsizetype>(longueur)));
 }
 
 void Fente::ecrireenreg(int n, const QString& texte)

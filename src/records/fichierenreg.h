@@ -22,6 +22,12 @@ constexpr std::size_t taille = 128;               // bytes of one record
 constexpr std::size_t entete = 2;                 // bytes of the length count
 constexpr std::size_t textemax = taille - entete; // 126
 constexpr int numeromax = 32767;                  // records addressable by a 16-bit number
+
+// The text of record n from its first lus bytes (at most taille). No byte
+// at all, a record at or past the end of its file, is the empty text; a
+// damaged record (count over 126, or text running past the bytes) throws
+// Echec.
+QString texte(const char* octets, std::size_t lus, int n);
 } // namespace enreg
 
 class Fente {

@@ -2,6 +2,7 @@
 
 #include "base/echec.h"
 #include "records/nomswindows.h"
+#include "records/sousdossier.h"
 
 #include <QFile>
 #include <QList>
@@ -265,17 +266,10 @@ QByteArray lireborne(int fd, qint64 max)
 
 QByteArray lirefichierborne(const QString& chemin, qint64 max)
 {
-    const int fd = ::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const Descripteur fd(::open(QFile::encodeName(chemin).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.fd() < 0)
         throw Echec("ouverture impossible de " + texte(chemin) + " : " + std::strerror(errno));
-    try {
-        QByteArray contenu = lireborne(fd, max);
-        ::close(fd);
-        return contenu;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    return lireborne(fd.fd(), max);
 }
 
 } // namespace velorine

@@ -12,9 +12,27 @@
 #include <QByteArray>
 #include <QString>
 #include <sys/types.h>
+#include <unistd.h>
 #include <vector>
 
 namespace velorine {
+
+// An open descriptor, closed when it goes.
+class Descripteur {
+public:
+    explicit Descripteur(int fd = -1) : fd_(fd) {}
+    ~Descripteur()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descripteur(const Descripteur&) = delete;
+    Descripteur& operator=(const Descripteur&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
 
 // The part of chemin below racine ("" for racine itself). Throws Echec when
 // chemin does not lie below racine.
