@@ -11,6 +11,7 @@
 #include "records/etat.h"
 #include "records/fichieratomique.h"
 #include "records/nomswindows.h"
+#include "records/preuve.h"
 #include "records/sousdossier.h"
 
 #include <QFile>
@@ -71,12 +72,14 @@ QHash<QString, Recu> lireetat(const QString& dossier)
 {
     QHash<QString, Recu> etat;
     const Descripteur fd(ouvrirsous(dossier, fichiersmiroir::etat, O_RDONLY | O_NONBLOCK));
-    struct stat st {};
-    if (fd.fd() < 0 || ::fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > taillemaxetat)
+    if (fd.fd() < 0)
         return etat;
-    QByteArray contenu(static_cast<qsizetype>(st.st_size), '\0');
-    if (::pread(fd.fd(), contenu.data(), static_cast<std::size_t>(contenu.size()), 0) != st.st_size)
+    QByteArray contenu;
+    try {
+        contenu = lireordinaire(fd.fd(), taillemaxetat);
+    } catch (const Echec&) {
         return etat;
+    }
     const QList<QByteArray> lignes = contenu.split('\n');
     if (lignes.isEmpty() || lignes.first() != enteteetat)
         return etat;

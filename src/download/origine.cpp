@@ -81,12 +81,7 @@ std::optional<ClePublique> clepublique(const QString& dossierproduit)
                 return std::nullopt;
             throw Echec(std::strerror(errno));
         }
-        struct stat etat {};
-        if (::fstat(cle.fd(), &etat) != 0)
-            throw Echec(std::strerror(errno));
-        if (!S_ISREG(etat.st_mode))
-            throw Echec("n'est pas un fichier");
-        return lirecle(lireborne(cle.fd(), taillemaxcle));
+        return lirecle(lireordinaire(cle.fd(), taillemaxcle));
     } catch (const std::exception& e) {
         throw EchecPreuve(std::string(nomclepublique) + " : " + e.what());
     }

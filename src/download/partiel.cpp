@@ -2,6 +2,7 @@
 
 #include "base/echec.h"
 #include "records/fichieratomique.h"
+#include "records/preuve.h"
 #include "records/sousdossier.h"
 
 #include <QDir>
@@ -148,19 +149,17 @@ std::optional<Partiel> lirepartiel(const QString& cible, const QString& racine)
     Place place;
     if (!placer(cible, racine, place))
         return std::nullopt;
-    const int fd =
-        ::openat(place.dossier, nominfos(place.nom).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const Descripteur fd(
+        ::openat(place.dossier, nominfos(place.nom).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.fd() < 0)
         return std::nullopt;
-    struct stat st {};
     QByteArray texte;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= tailleinfosmax) {
-        texte.resize(tailleinfosmax + 1);
-        const ssize_t n = ::read(fd, texte.data(), static_cast<size_t>(texte.size()));
-        texte.resize(n > 0 ? n : 0);
+    try {
+        texte = lireordinaire(fd.fd(), tailleinfosmax);
+    } catch (const Echec&) {
+        return std::nullopt;
     }
-    ::close(fd);
-    if (texte.size() > tailleinfosmax || !texte.endsWith('\n'))
+    if (!texte.endsWith('\n'))
         return std::nullopt;
     const QList<QByteArray> lignes = texte.chopped(1).split('\n');
     if (lignes.size() != 5 || lignes[0] != enteteinfos || lignes[1].isEmpty())

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sodium.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
@@ -262,6 +263,16 @@ QByteArray lireborne(int fd, qint64 max)
             throw Echec("fichier de plus de " + std::to_string(max) + " octets");
         contenu.append(bloc, n);
     }
+}
+
+QByteArray lireordinaire(int fd, qint64 max)
+{
+    struct stat etat {};
+    if (::fstat(fd, &etat) != 0)
+        throw Echec(std::strerror(errno));
+    if (!S_ISREG(etat.st_mode))
+        throw Echec("n'est pas un fichier");
+    return lireborne(fd, max);
 }
 
 QByteArray lirefichierborne(const QString& chemin, qint64 max)

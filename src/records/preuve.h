@@ -93,6 +93,11 @@ void verifierfichier(const Manifeste& manifeste, const QString& nom, int fd);
 // more, or on a read error.
 QByteArray lireborne(int fd, qint64 max);
 
+// Reads the regular file open as fd from its current offset to its end,
+// refusing anything else (a folder, a device, a pipe) and one over max
+// bytes. Throws Echec.
+QByteArray lireordinaire(int fd, qint64 max);
+
 // Reads the file chemin, refusing one over max bytes. Throws Echec.
 QByteArray lirefichierborne(const QString& chemin, qint64 max);
 
