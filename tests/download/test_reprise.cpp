@@ -28,15 +28,6 @@ using namespace velorine::test;
 
 namespace {
 
-// n bytes that differ from one file to the next.
-QByteArray donnees(qsizetype n, int graine)
-{
-    QByteArray b(n, '\0');
-    for (qsizetype i = 0; i < n; ++i)
-        b[i] = static_cast<char>((i * 13 + graine + i / 509) % 256);
-    return b;
-}
-
 // Sets a file's (or a link's own) modification date to so many seconds ago.
 void vieillir(const QString& chemin, long long secondes)
 {

@@ -55,15 +55,6 @@ public:
     std::vector<std::string> ordre;
 };
 
-// n bytes that differ from one file to the next.
-QByteArray donnees(qsizetype n, int graine)
-{
-    QByteArray b(n, '\0');
-    for (qsizetype i = 0; i < n; ++i)
-        b[i] = static_cast<char>((i * 7 + graine + i / 251) % 256);
-    return b;
-}
-
 // Sets a file's modification date, in seconds since 1970.
 void dater(const QString& chemin, long long secondes)
 {

@@ -65,4 +65,14 @@ inline QStringList contenudossier(const QString& dossier)
     return noms;
 }
 
+// n bytes that differ from one file to the next: another graine, other
+// bytes at every offset.
+inline QByteArray donnees(qsizetype n, int graine)
+{
+    QByteArray b(n, '\0');
+    for (qsizetype i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 13 + graine + i / 509) % 256);
+    return b;
+}
+
 } // namespace velorine::test
