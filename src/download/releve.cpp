@@ -3,6 +3,8 @@
 #include "base/echec.h"
 #include "records/nombres.h"
 
+#include <algorithm>
+
 namespace velorine {
 
 std::optional<double> niveaude(const QString& entree)
@@ -15,7 +17,8 @@ std::optional<double> niveaude(const QString& entree)
 Releve relever(const QStringList& liste, std::int16_t versionactuelle)
 {
     Releve r;
-    r.nouveau = versionactuelle;
+    // The level only goes up, and a negative level is never recorded.
+    r.nouveau = std::max<std::int16_t>(0, versionactuelle);
     const int n = static_cast<int>(liste.size());
     for (int k = 0; k <= n - 1; k += 3) {
         const std::optional<double> v = niveaude(liste[k]);

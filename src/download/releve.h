@@ -20,8 +20,9 @@ std::optional<double> niveaude(const QString& entree);
 struct Releve {
     std::int16_t plusrecents = 0; // how many groups offer a newer level
     // The level to record: the largest of the list, but never below the
-    // current one; a list whose levels cannot be recorded (above 16 bits)
-    // or lie below it leaves the current level.
+    // current one and never negative; a list whose levels cannot be
+    // recorded (above 16 bits) or lie below it leaves the current level, or
+    // 0 when the current level is negative.
     std::int16_t nouveau = 0;
     // The highest level of the list that fits in 16 bits, if any.
     std::optional<std::int16_t> plushaut;

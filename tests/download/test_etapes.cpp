@@ -288,10 +288,12 @@ TEST(EtapesNiveaux, LesNiveauxSuiventLaRegleDuNombreEnTete)
         {{{"3.5", 4}}, {"GET /f4.dat"}, " 4"},
         {{{"40000", 7}, {"3", 3}}, {"GET /f7.dat", "GET /f3.dat"}, " 3"}, // 40000 does not fit
         {{{"-1", 1}, {"1", 1}}, {}, ""},
-        // The recorded level never goes below the current one.
+        // The recorded level never goes below the current one, nor below 0.
         {{{"40000", 7}}, {"GET /f7.dat"}, " 2"},
         {{{"40000", 7}}, {"GET /f7.dat"}, " 3", " 3"},
-        {{{"-3", 3}}, {"GET /f3.dat"}, "-3", "-5"},
+        {{{"40000", 7}}, {"GET /f7.dat"}, " 0", "-3"},
+        {{{"-2", 2}, {"-1", 1}}, {"GET /f2.dat", "GET /f1.dat"}, " 0", "-3"},
+        {{{"-3", 3}}, {"GET /f3.dat"}, " 0", "-5"},
         {{{"1", 1}, {"-4", 4}}, {"GET /f1.dat", "GET /f4.dat"}, " 1", "-5"},
         // A level that cannot be read is not newer, in either pass.
         {{{"1e400", 5}}, {}, ""},
