@@ -177,9 +177,10 @@ ListeFichiers::ListeFichiers(const QString& motif, QWidget* parent) : QListWidge
 void ListeFichiers::changerdossier(const QString& dossier)
 {
     const QString chemin = dossierlisible(dossier);
-    // Without QDir::CaseSensitive the pattern ignores letter case.
-    const QStringList fichiers =
-        QDir(chemin).entryList(QStringList(motif_), QDir::Files, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    // Without QDir::CaseSensitive the pattern ignores letter case. A
+    // symbolic link is never opened as an update file: it is not offered.
+    const QStringList fichiers = QDir(chemin).entryList(QStringList(motif_), QDir::Files | QDir::NoSymLinks,
+                                                        QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     const QSignalBlocker silence(this);
     clear();
     addItems(fichiers);
@@ -197,6 +198,19 @@ void ListeFichiers::keyPressEvent(QKeyEvent* evenement)
 {
     const QListWidgetItem* avant = currentItem();
     const bool choisi = avant && avant->isSelected();
+    // With no file chosen yet, a key that moves the selection chooses the
+    // first file (End: the last), even when the list holds only one and the
+    // focus has already put the cursor on it.
+    const int touche = evenement->key();
+    const bool deplace = touche == Qt::Key_Up || touche == Qt::Key_Down || touche == Qt::Key_Home
+                         || touche == Qt::Key_End || touche == Qt::Key_PageUp || touche == Qt::Key_PageDown;
+    if (deplace && !choisi && count() > 0) {
+        evenement->accept();
+        setCurrentRow(touche == Qt::Key_End ? count() - 1 : 0, QItemSelectionModel::ClearAndSelect);
+        scrollToItem(currentItem());
+        emit clic();
+        return;
+    }
     QListWidget::keyPressEvent(evenement);
     // Moving the selection with the keyboard counts as a click on the file.
     if (currentItem() && currentItem()->isSelected() && (currentItem() != avant || !choisi))

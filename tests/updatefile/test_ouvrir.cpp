@@ -364,6 +364,62 @@ TEST_F(Ouvrir, UnClicSurUnFichierDonneSonChemin)
     EXPECT_TRUE(faux.coquille.demarres.isEmpty());
 }
 
+// Every key that moves the selection of File1 fills ficharge, from the first
+// key after the focus came in with Tab: with one file as with several.
+TEST_F(Ouvrir, LesTouchesQuiDeplacentLaSelectionRemplissentFicharge)
+{
+    const QStringList un{"SEUL.MAJ"};
+    const QStringList trois{"A.MAJ", "B.MAJ", "C.MAJ"};
+    const struct {
+        QStringList fichiers;
+        std::vector<Qt::Key> touches;
+        QStringList choisis; // the file in ficharge after each key
+    } cas[] = {
+        {un, {Qt::Key_Down}, {"SEUL.MAJ"}},
+        {un, {Qt::Key_Up}, {"SEUL.MAJ"}},
+        {un, {Qt::Key_Home}, {"SEUL.MAJ"}},
+        {un, {Qt::Key_End}, {"SEUL.MAJ"}},
+        {un, {Qt::Key_PageDown}, {"SEUL.MAJ"}},
+        {trois, {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}, {"A.MAJ", "B.MAJ", "A.MAJ"}},
+        {trois, {Qt::Key_Up, Qt::Key_Up}, {"A.MAJ", "A.MAJ"}},
+        {trois, {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown}, {"C.MAJ", "A.MAJ", "C.MAJ"}},
+        {trois, {Qt::Key_Home, Qt::Key_Down, Qt::Key_End, Qt::Key_PageUp}, {"A.MAJ", "B.MAJ", "C.MAJ", "A.MAJ"}},
+    };
+    int n = 0;
+    for (const auto& c : cas) {
+        SCOPED_TRACE(n);
+        const QString dossier = racine + QStringLiteral("/cas%1").arg(n++);
+        ASSERT_TRUE(QDir().mkpath(dossier));
+        for (const QString& nom : c.fichiers)
+            test::ecrirefichier(dossier + "/" + nom, test::fichierenregistrements({"MAJQZ", "FINI"}));
+        ASSERT_TRUE(QDir::setCurrent(dossier));
+        montrer();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), File1);
+        EXPECT_EQ(ficharge->text(), QString());
+        for (std::size_t i = 0; i < c.touches.size(); ++i) {
+            QTest::keyClick(File1, c.touches[i]);
+            EXPECT_EQ(ficharge->text(), dossier + "/" + c.choisis[static_cast<qsizetype>(i)]) << i;
+        }
+        EXPECT_TRUE(faux.dialogues.boites.empty());
+        fenetre.reset();
+    }
+}
+
+// A symbolic link is refused as an update file, so it is not offered: a
+// link to a good update file, a dangling one, one to a folder.
+TEST_F(Ouvrir, LesLiensNeSontPasProposes)
+{
+    test::ecrirefichier(depart + "/VRAI.MAJ", test::fichierenregistrements({"MAJQZ", "FINI"}));
+    ASSERT_EQ(::symlink(qPrintable(depart + "/VRAI.MAJ"), qPrintable(depart + "/LIEN.MAJ")), 0);
+    ASSERT_EQ(::symlink(qPrintable(cle + "/DECEMBRE.MAJ"), qPrintable(depart + "/AILLEURS.maj")), 0);
+    ASSERT_EQ(::symlink(qPrintable(racine + "/perdu"), qPrintable(depart + "/PERDU.MAJ")), 0);
+    ASSERT_EQ(::symlink(qPrintable(cle), qPrintable(depart + "/DOSSIER.MAJ")), 0);
+    montrer();
+    EXPECT_EQ(fichiers(), QStringList{"VRAI.MAJ"});
+}
+
 TEST_F(Ouvrir, ALaRacineUnSeulSeparateur)
 {
     const QString nom = QStringLiteral("velorine-essai-%1.maj").arg(::getpid());
