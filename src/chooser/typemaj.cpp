@@ -9,12 +9,17 @@
 #include "platform/relancer.h"
 #include "platform/sansicone.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <algorithm>
+#include <functional>
 
 // The entries' pointer is in the library's resources.
 static void chargerpointeur()
@@ -49,6 +54,71 @@ const char* const textes[3] = {
 };
 const int hauts[3] = {840, 1320, 1800};
 
+// An entry: a label that the keyboard reaches too. Tab and the arrows bring
+// the focus to it; a click does not, so the pointer works as it always has.
+// With the focus it shows the dotted focus mark around its text, and Enter
+// or Space chooses it. A screen reader reads it as a button that it can
+// press.
+class Entree : public QLabel {
+public:
+    Entree(const QString& texte, QWidget* parent) : QLabel(texte, parent)
+    {
+        setFocusPolicy(Qt::TabFocus);
+        // A label's reading, made while the label was being built, is
+        // forgotten: the next one is an entry's.
+        QAccessibleInterface* lecture = QAccessible::queryAccessibleInterface(this);
+        if (lecture && lecture->role() != QAccessible::Button)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(lecture));
+    }
+
+    std::function<void()> choisir;
+
+protected:
+    void paintEvent(QPaintEvent* evenement) override
+    {
+        QLabel::paintEvent(evenement);
+        if (!hasFocus())
+            return;
+        QStylePainter peintre(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        const QRect texte =
+            QStyle::alignedRect(layoutDirection(), alignment(), fontMetrics().size(0, text()), contentsRect());
+        option.rect = texte.adjusted(-3, 0, 3, 1).intersected(rect());
+        option.backgroundColor = palette().color(QPalette::Window);
+        peintre.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
+};
+
+class EntreeAccessible : public QAccessibleWidget {
+public:
+    explicit EntreeAccessible(Entree* entree) : QAccessibleWidget(entree, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return static_cast<const QLabel*>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        // The choice opens modal windows: it runs from the event loop, not
+        // inside the screen reader's request.
+        auto* entree = static_cast<Entree*>(widget());
+        if (action == pressAction())
+            QMetaObject::invokeMethod(
+                entree, [entree] { entree->choisir(); }, Qt::QueuedConnection);
+    }
+};
+
+QAccessibleInterface* fabriqueaccessible(const QString&, QObject* objet)
+{
+    if (auto* entree = dynamic_cast<Entree*>(objet))
+        return new EntreeAccessible(entree);
+    return nullptr;
+}
+
 } // namespace
 
 typemaj::typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent)
@@ -58,8 +128,15 @@ typemaj::typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent
     setObjectName(QStringLiteral("typemaj"));
     setWindowTitle(QString());
     setWindowIcon(sansicone());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    fenetrefixe(this);
     setFixedSize(twips(6720), twips(2535));
+    // The window has no title: a screen reader names it by its question.
+    setAccessibleName(QStringLiteral("Quelle procédure de mise à jour ?"));
+    static const bool fabrique = [] {
+        QAccessible::installFactory(fabriqueaccessible);
+        return true;
+    }();
+    (void)fabrique;
     couleurfond(this, fond);
 
     label2_ = new QLabel(QStringLiteral("Quelle procédure de mise à jour ?"), this);
@@ -78,7 +155,8 @@ typemaj::typemaj(Etat& etat, Services& services, Etapes& etapes, QWidget* parent
 
     const QCursor main = pointeurmain();
     for (int i = 0; i < 3; ++i) {
-        QLabel* e = new QLabel(QString::fromUtf8(textes[i]), this);
+        auto* e = new Entree(QString::fromUtf8(textes[i]), this);
+        e->choisir = [this, i] { gardien([&] { Label1_Click(i); }); };
         e->setObjectName(QStringLiteral("Label1"));
         e->setProperty("index", i);
         e->setFont(sansserif(9.75));
@@ -117,6 +195,10 @@ void typemaj::showEvent(QShowEvent* evenement)
     }
     QDialog::showEvent(evenement);
     sanstitre(this);
+    // No entry has the focus at first, so the window looks as designed: Tab,
+    // or an arrow, brings it to the first entry.
+    if (!focusWidget() || indexde(focusWidget()) < 0)
+        setFocus(Qt::OtherFocusReason);
 }
 
 void typemaj::Form_Load()
@@ -187,6 +269,22 @@ bool typemaj::eventFilter(QObject* objet, QEvent* evenement)
         if (static_cast<QMouseEvent*>(evenement)->button() == Qt::LeftButton)
             presse_ = index;
         return false;
+    case QEvent::KeyPress: {
+        const int touche = static_cast<QKeyEvent*>(evenement)->key();
+        if (touche == Qt::Key_Return || touche == Qt::Key_Enter || touche == Qt::Key_Space) {
+            gardien([&] { Label1_Click(index); });
+            return true;
+        }
+        if (touche == Qt::Key_Down || touche == Qt::Key_Right) {
+            entree((index + 1) % 3)->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (touche == Qt::Key_Up || touche == Qt::Key_Left) {
+            entree((index + 2) % 3)->setFocus(Qt::BacktabFocusReason);
+            return true;
+        }
+        return false;
+    }
     case QEvent::MouseButtonRelease: {
         // A click: the button went down and came up over the same entry.
         const auto* souris = static_cast<QMouseEvent*>(evenement);
@@ -207,6 +305,15 @@ void typemaj::keyPressEvent(QKeyEvent* evenement)
     // Escape does not close the chooser: it has no cancel button, only the
     // entries. Its close box does close it.
     if (evenement->key() == Qt::Key_Escape) {
+        evenement->accept();
+        return;
+    }
+    // Before any entry has the focus, an arrow brings it to the first entry
+    // (Up: the last).
+    const int touche = evenement->key();
+    if (touche == Qt::Key_Down || touche == Qt::Key_Right || touche == Qt::Key_Up || touche == Qt::Key_Left) {
+        const bool arriere = touche == Qt::Key_Up || touche == Qt::Key_Left;
+        entree(arriere ? 2 : 0)->setFocus(arriere ? Qt::BacktabFocusReason : Qt::TabFocusReason);
         evenement->accept();
         return;
     }

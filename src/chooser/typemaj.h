@@ -5,7 +5,9 @@
 // into the version line at the bottom.
 //
 // The entries all have the objectName "Label1"; each carries its index in the
-// dynamic property "index" (0, 1, 2), and entree(index) returns it.
+// dynamic property "index" (0, 1, 2), and entree(index) returns it. They are
+// chosen with the pointer, or with the keyboard: Tab and the arrows move the
+// focus among them, Enter or Space chooses the one that has it.
 
 #include "records/etat.h"
 #include "platform/services.h"

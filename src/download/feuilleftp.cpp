@@ -42,7 +42,7 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* 
     setObjectName(QStringLiteral("feuilleFTP"));
     setWindowTitle(QStringLiteral("Mise à jour automatique"));
     setWindowIcon(sansicone());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    fenetrefixe(this);
     setFixedSize(twips(7305), twips(2535));
     couleurfond(this, fond);
 
@@ -50,12 +50,14 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* 
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setPixmap(QPixmap(QStringLiteral(":/feuilleFTP/globe.png")));
     placer(image1_, 360, 240, 480, 480);
+    image1_->setAccessibleName(QStringLiteral("Globe"));
 
     // Drawn after the globe, so the computer lies over it.
     image2_ = new QLabel(this);
     image2_->setObjectName(QStringLiteral("Image2"));
     image2_->setPixmap(QPixmap(QStringLiteral(":/feuilleFTP/ordinateur.png")));
     placer(image2_, 600, 480, 480, 480);
+    image2_->setAccessibleName(QStringLiteral("Ordinateur"));
 
     labet_ = new QLabel(textelabet, this);
     labet_->setObjectName(QStringLiteral("Labet"));
@@ -78,6 +80,7 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* 
     progression_->setObjectName(QStringLiteral("progression"));
     progression_->setTextVisible(false);
     progression_->setGeometry(twips(360), twips(1740), twips(6855), 6);
+    progression_->setAccessibleName(QStringLiteral("Progression du fichier"));
     progression_->hide();
 
     command2_ = new Bouton(QStringLiteral("Annuler"), this);
@@ -89,6 +92,7 @@ feuilleFTP::feuilleFTP(Etat& etat, Services& services, Etapes& etapes, QWidget* 
     list1_ = new QListWidget(this);
     list1_->setObjectName(QStringLiteral("List1"));
     placer(list1_, 4560, 0, 1335, 840);
+    list1_->setAccessibleName(QStringLiteral("Liste de mise à jour"));
     list1_->hide();
 }
 
@@ -161,8 +165,9 @@ void feuilleFTP::Command2_Click()
 
 void feuilleFTP::reject()
 {
-    // Escape is the cancel button's key.
-    Command2_Click();
+    // Escape does nothing, as in the picker and the chooser: a key pressed
+    // by mistake (or stuck) must not drop an update under way. "Annuler" and
+    // the close box remain.
 }
 
 void feuilleFTP::closeEvent(QCloseEvent* evenement)

@@ -68,6 +68,7 @@ public:
 protected:
     void showEvent(QShowEvent* evenement) override;
     void closeEvent(QCloseEvent* evenement) override;
+    // Escape: nothing.
     void reject() override;
 
 private:

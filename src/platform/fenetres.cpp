@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QWidget>
 #include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +103,41 @@ void sanstitre(QWidget* fenetre)
 #endif
 }
 
+namespace {
+
+// Brings a minimised window back, once the window manager has done with it.
+class Toujoursvisible : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* objet, QEvent* evenement) override
+    {
+        if (evenement->type() == QEvent::WindowStateChange) {
+            auto* fenetre = static_cast<QWidget*>(objet);
+            if (fenetre->isMinimized())
+                QMetaObject::invokeMethod(
+                    fenetre,
+                    [fenetre] {
+                        if (!fenetre->isMinimized())
+                            return;
+                        fenetre->setWindowState(fenetre->windowState() & ~Qt::WindowMinimized);
+                        fenetre->activateWindow();
+                    },
+                    Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void fenetrefixe(QWidget* fenetre)
+{
+    fenetre->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    fenetre->installEventFilter(new Toujoursvisible(fenetre));
+}
+
 Bouton::Bouton(const QString& texte, QWidget* parent) : QPushButton(texte, parent)
 {
     setAutoDefault(false);
@@ -117,6 +154,16 @@ void Bouton::keyPressEvent(QKeyEvent* evenement)
         }
     }
     QPushButton::keyPressEvent(evenement);
+}
+
+void Bouton::paintEvent(QPaintEvent*)
+{
+    QStylePainter peintre(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    if (hasFocus())
+        option.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
+    peintre.drawControl(QStyle::CE_PushButton, option);
 }
 
 } // namespace velorine

@@ -39,15 +39,26 @@ QFont sansserif(double points, bool gras = false, bool italique = false);
 // the window's show event.
 void sanstitre(QWidget* fenetre);
 
+// A window of fixed size: a title bar with a close box and nothing else. No
+// minimise box (a minimised window leaves the pupil a bare backdrop and no
+// task bar to bring it back), no maximise box, no help box. A window
+// manager that shows those boxes all the same (openbox does) cannot lose
+// the window either: minimised, it comes straight back. Called before the
+// window is first shown.
+void fenetrefixe(QWidget* fenetre);
+
 // A button of the windows. No button of the windows is a default button:
 // Enter in a text box or a list presses nothing. A button that has the
-// focus is pressed by Space, and by Enter too.
+// focus is pressed by Space, and by Enter too. The button that has the
+// focus shows its focus frame from the start, not only once the keyboard
+// has moved the focus: the user sees what Space or Enter would press.
 class Bouton : public QPushButton {
 public:
     explicit Bouton(const QString& texte, QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* evenement) override;
+    void paintEvent(QPaintEvent* evenement) override;
 };
 
 } // namespace velorine

@@ -41,6 +41,7 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
 {
     setObjectName(QStringLiteral("ouvrir"));
     setWindowTitle(QStringLiteral("Ouvrir fichier .MAJ"));
+    fenetrefixe(this);
     setFixedSize(twips(7830), twips(3810));
     couleurfond(this, grisclair);
 
@@ -55,14 +56,17 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     dir1_ = new ListeDossiers(this);
     dir1_->setObjectName(QStringLiteral("Dir1"));
     dir1_->setGeometry(twips(480, 720, 2415, 2790));
+    dir1_->setAccessibleName(QStringLiteral("Dossiers"));
 
     file1_ = new ListeFichiers(QStringLiteral("*.maj"), this);
     file1_->setObjectName(QStringLiteral("File1"));
     file1_->setGeometry(twips(3240, 1875, 2175, 1650));
+    file1_->setAccessibleName(QStringLiteral("Fichiers de mise à jour (*.maj)"));
 
     drive1_ = new ListeLecteurs(std::move(lecteurs), this);
     drive1_->setObjectName(QStringLiteral("Drive1"));
     drive1_->setGeometry(twips(960, 240, 1935, 315));
+    drive1_->setAccessibleName(QStringLiteral("Lecteur"));
 
     label1_ = new QLabel(QStringLiteral("Lecteur:"), this);
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -76,10 +80,12 @@ ouvrir::ouvrir(Etat& etat, Services services, SourceLecteurs lecteurs, QWidget* 
     frame1_->setGeometry(twips(3240, 120, 4215, 1575));
     frame1_->setFrameStyle(QFrame::Box | QFrame::Sunken);
     couleurfond(frame1_, grisclair);
+    frame1_->setAccessibleName(QStringLiteral("Fichier de mise à jour"));
 
     ficharge_ = new QLineEdit(frame1_);
     ficharge_->setObjectName(QStringLiteral("ficharge"));
     ficharge_->setGeometry(twips(120, 360, 3975, 285));
+    ficharge_->setAccessibleName(QStringLiteral("Chemin du fichier de mise à jour"));
 
     label2_ = new QLabel(frame1_);
     label2_->setObjectName(QStringLiteral("Label2"));

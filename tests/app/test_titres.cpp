@@ -1,6 +1,6 @@
 // The titles of the windows as the window manager reads them on X11: Qt
 // names a window without title text after the application, which the
-// chooser must not show.
+// chooser must not show; the title bar's boxes the fixed windows ask for.
 
 #include "records/etat.h"
 #include "faux.h"
@@ -8,13 +8,19 @@
 #include "app/maj.h"
 #include "updatefile/ouvrir.h"
 #include "chooser/typemaj.h"
+#include "platform/dialoguesqt.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QPushButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -50,6 +56,79 @@ QString propriete(QWidget* fenetre, const char* nom)
         std::free(r);
     }
     return texte;
+}
+
+// The window's _MOTIF_WM_HINTS: flags, functions, decorations.
+std::vector<uint32_t> indicesmotif(QWidget* fenetre)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11->connection();
+    const auto w = static_cast<xcb_window_t>(fenetre->windowHandle()->winId());
+    const xcb_atom_t motif = atome(c, "_MOTIF_WM_HINTS");
+    xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, motif, motif, 0, 5), nullptr);
+    std::vector<uint32_t> valeurs;
+    if (r) {
+        const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r));
+        valeurs.assign(v, v + xcb_get_property_value_length(r) / 4);
+        std::free(r);
+    }
+    return valeurs;
+}
+
+// The fixed windows and the message boxes ask for a title bar without
+// minimise or maximise box, and forbid both, as another X client reads it.
+TEST(TitresX11, LesFenetresFixesNeSeMinimisentNiNeSAgrandissent)
+{
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)";
+    constexpr uint32_t fonctions = 1, decorations = 2;
+    constexpr uint32_t fonctionminimiser = 0x08, fonctionagrandir = 0x10, fonctionfermer = 0x20;
+    constexpr uint32_t decorminimiser = 0x20, decoragrandir = 0x40, decortitre = 0x08;
+    const auto verifier = [&](QWidget* fenetre) {
+        const std::vector<uint32_t> m = indicesmotif(fenetre);
+        ASSERT_GE(m.size(), 3U);
+        EXPECT_EQ(m[0] & (fonctions | decorations), fonctions | decorations);
+        EXPECT_EQ(m[1] & (fonctionminimiser | fonctionagrandir), 0U);
+        EXPECT_TRUE(m[1] & fonctionfermer);
+        EXPECT_EQ(m[2] & (decorminimiser | decoragrandir), 0U);
+        EXPECT_TRUE(m[2] & decortitre);
+    };
+
+    QTemporaryDir dossier;
+    Etat etat;
+    etat.dossierproduit = dossier.path();
+    Faux faux;
+    Services services = faux.services();
+    ouvrir dialogue(etat, services, [] { return QList<Lecteur>{{"/", "/"}}; });
+    EtapesInternet etapes;
+    typemaj choix(etat, services, etapes);
+    feuilleFTP feuille(etat, services, etapes);
+    for (QWidget* f : std::initializer_list<QWidget*>{&dialogue, &choix, &feuille}) {
+        SCOPED_TRACE(f->objectName().toStdString());
+        f->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+        verifier(f);
+        f->hide();
+    }
+
+    // A message box, read from inside its modal loop.
+    bool lue = false;
+    QTimer minuteur;
+    minuteur.setInterval(5);
+    QObject::connect(&minuteur, &QTimer::timeout, [&] {
+        QWidget* boite = QApplication::activeModalWidget();
+        if (!boite || !boite->isVisible() || !boite->windowHandle() || !boite->windowHandle()->isExposed())
+            return;
+        minuteur.stop();
+        verifier(boite);
+        lue = true;
+        for (QPushButton* b : boite->findChildren<QPushButton*>())
+            b->click();
+    });
+    minuteur.start();
+    DialoguesQt().message(Icone::Information, QStringLiteral("Mise à jour terminée"),
+                          QStringLiteral("La mise à jour a réussi"));
+    EXPECT_TRUE(lue);
 }
 
 TEST(TitresX11, LeGestionnaireDeFenetresLitLesTitresDuDessin)

@@ -8,6 +8,7 @@
 #include "platform/fenetres.h"
 #include "chooser/typemaj.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -334,7 +335,7 @@ TEST_F(TypeMaj, TelechargementPuisRetourAuChoix)
 TEST_F(TypeMaj, EchapNeFermePasLeChoixSaCaseDeFermetureLeFerme)
 {
     montrer();
-    // The entries are chosen with the pointer only: Enter chooses nothing.
+    // Before an entry has the focus, Enter chooses nothing.
     for (Qt::Key touche : {Qt::Key_Return, Qt::Key_Enter})
         QTest::keyClick(&choix, touche);
     EXPECT_TRUE(choix.isVisible());
@@ -345,3 +346,87 @@ TEST_F(TypeMaj, EchapNeFermePasLeChoixSaCaseDeFermetureLeFerme)
     EXPECT_FALSE(choix.isVisible());
     EXPECT_TRUE(faux.coquille.demarres.isEmpty());
 }
+
+namespace {
+
+// A person with only a keyboard reaches each entry with Tab or the arrows
+// and chooses it with Enter or Space.
+TEST_F(TypeMaj, AuClavierSeulementChaqueEntree)
+{
+    const struct {
+        std::vector<Qt::Key> touches; // the last one chooses
+        int choisie;
+    } cas[] = {
+        {{Qt::Key_Tab, Qt::Key_Return}, 0},
+        {{Qt::Key_Down, Qt::Key_Space}, 0},
+        {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Enter}, 1},
+        {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, 1},
+        {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Space}, 1},
+        {{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return}, 2},
+        {{Qt::Key_Up, Qt::Key_Space}, 2},
+        {{Qt::Key_Tab, Qt::Key_Up, Qt::Key_Return}, 2},  // the arrows go round
+        {{Qt::Key_Up, Qt::Key_Down, Qt::Key_Return}, 0}, // and back again
+        {{Qt::Key_Tab, Qt::Key_Right, Qt::Key_Left, Qt::Key_Right, Qt::Key_Space}, 1},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.touches.size() * 10 + static_cast<std::size_t>(c.choisie));
+        Faux f;
+        Services s = f.services();
+        Etat e;
+        e.dossierproduit = dossier.path();
+        EtapesFactices etapesclavier;
+        etapesclavier.corpstesparti = [](Etat&, Services&, HoteEtapes& h) { h.decharger(); };
+        typemaj t(e, s, etapesclavier);
+        int ouvertures = 0;
+        t.montrerouvrir = [&] { ++ouvertures; };
+        t.show();
+        t.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&t));
+        for (Qt::Key touche : c.touches) {
+            QWidget* cible = QApplication::focusWidget();
+            ASSERT_NE(cible, nullptr);
+            QTest::keyClick(cible, touche);
+        }
+        EXPECT_EQ(etapesclavier.appels.isEmpty(), c.choisie != 0);
+        EXPECT_EQ(ouvertures, c.choisie == 1 ? 1 : 0);
+        EXPECT_EQ(f.coquille.demarres.isEmpty(), c.choisie != 2);
+        if (c.choisie != 2) {
+            // Back to the chooser, its focus where it was.
+            EXPECT_TRUE(t.isVisible());
+            EXPECT_EQ(t.focusWidget(), t.entree(c.choisie));
+        }
+    }
+}
+
+// The entry with the focus shows a focus mark, and only that one: the window
+// looks as designed at first and once the focus has gone. A click chooses
+// without moving the focus.
+TEST_F(TypeMaj, LaMarqueDuFocusEtLaSourisInchangee)
+{
+    int ouvertures = 0;
+    choix.montrerouvrir = [&] { ++ouvertures; };
+    choix.show();
+    choix.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&choix));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(choix.entree(i)->hasFocus()) << i;
+    std::vector<QImage> avant;
+    for (int i = 0; i < 3; ++i)
+        avant.push_back(choix.entree(i)->grab().toImage());
+
+    QTest::keyClick(&choix, Qt::Key_Tab);
+    ASSERT_TRUE(choix.entree(0)->hasFocus());
+    EXPECT_NE(choix.entree(0)->grab().toImage(), avant[0]);
+    EXPECT_EQ(choix.entree(1)->grab().toImage(), avant[1]);
+    QTest::keyClick(choix.entree(0), Qt::Key_Down);
+    ASSERT_TRUE(choix.entree(1)->hasFocus());
+    EXPECT_EQ(choix.entree(0)->grab().toImage(), avant[0]);
+    EXPECT_NE(choix.entree(1)->grab().toImage(), avant[1]);
+
+    QTest::mouseClick(choix.entree(2), Qt::LeftButton);
+    EXPECT_TRUE(choix.entree(1)->hasFocus());
+    EXPECT_FALSE(choix.entree(2)->hasFocus());
+    EXPECT_EQ(faux.coquille.demarres, QStringList{chemin("VELORINE.EXE")});
+}
+
+} // namespace

@@ -419,15 +419,32 @@ TEST_F(FeuilleFTP, AnnulerSansFichierNiTransfertBipeEtFerme)
     EXPECT_TRUE(faux.dialogues.boites.empty());
 }
 
-TEST_F(FeuilleFTP, EchapEstAnnuler)
+// Escape changes nothing, however often it comes: the steps run on, nothing
+// is cancelled, no beep, the window stays.
+TEST_F(FeuilleFTP, EchapNeChangeRien)
 {
+    bool visible = false;
     faux.boucle.declencheur = 2;
-    faux.boucle.action = [&] { QTest::keyClick(&fenetre, Qt::Key_Escape); };
+    faux.boucle.action = [&] {
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(&fenetre, Qt::Key_Escape);
+            if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, Qt::Key_Escape);
+        }
+        visible = fenetre.isVisible();
+    };
     etapes.corpscartesnet = [&](Etat&, Services& s, HoteEtapes&) { s.boucle.ceder(); };
+    // The last step leaves as a finished run does: through the unload.
+    etapes.corpstesparti = [&](Etat& e, Services&, HoteEtapes&) {
+        EXPECT_FALSE(e.abandon);
+        fenetre.controleur().decharger();
+    };
     fenetre.montrer();
-    EXPECT_EQ(faux.dialogues.bips, 1);
-    EXPECT_TRUE(etat.abandon);
-    EXPECT_FALSE(fenetre.isVisible());
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(etapes.appels, QStringList({"cartesnet", "dresseliste", "tesparti"}));
+    EXPECT_EQ(faux.dialogues.bips, 0);
+    EXPECT_EQ(faux.transfertabsent.annulations, 0);
+    EXPECT_FALSE(etat.abandon);
 }
 
 // "Annuler" is no default button, but with the focus Enter presses it.

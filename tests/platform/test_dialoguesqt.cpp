@@ -5,6 +5,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -24,6 +26,8 @@ struct BoiteVue {
     bool icones = false; // an icon on any button
     QWidget* parent = nullptr;
     bool modale = false;
+    int largeur = 0;
+    Qt::WindowFlags drapeaux;
 };
 
 // Waits, from the event loop, for the message box and clicks the button
@@ -43,6 +47,8 @@ void repondre(BoiteVue& vue, const QString& reponse)
         vue.texte = boite->text();
         vue.parent = boite->parentWidget();
         vue.modale = boite->isModal();
+        vue.largeur = boite->frameGeometry().width();
+        vue.drapeaux = boite->windowFlags();
         for (QAbstractButton* b : boite->buttons()) {
             vue.boutons.append(b->text());
             vue.icones = vue.icones || !b->icon().isNull();
@@ -109,6 +115,74 @@ TEST(DialoguesQt, LaBoiteAPourParentLeDialogueModal)
     });
     dialogue.exec();
     EXPECT_EQ(vue.parent, &dialogue);
+}
+
+// Every box of the program reads its whole title in the window manager's
+// title bar: as wide as the title in the bold title font, beside the bar's
+// icon, its close box and margins. Its bar offers no minimise or maximise
+// box.
+TEST(DialoguesQt, ChaqueBoiteEstAssezLargePourSonTitre)
+{
+    const struct {
+        Icone icone;
+        const char* titre;
+        const char* texte;
+    } cas[] = {
+        {Icone::Erreur, "Mise à jour impossible", "Fichier /media/cle/A.MAJ non valide"},
+        {Icone::Erreur, "Mise à jour impossible",
+         "Fichier /media/cle/LECON1.DAT introuvable ou déjà ouvert ou espace disque insuffisant."},
+        {Icone::Information, "Mise à jour terminée", "La mise à jour a réussi"},
+        {Icone::Erreur, "Lecture impossible", "Lecture imposible sur le disque."},
+        {Icone::Erreur, "Ouverture impossible", "Téléchargement impossible"},
+        {Icone::Erreur, "Ouverture impossible", "Ecriture sur dique impossible"},
+        {Icone::Erreur, "Actualisation impossible", "Pas de fichier téléchargé"},
+        {Icone::Erreur, "Erreur", "Erreur lors de l'ouverture du fichier"},
+        {Icone::Information, "Pas d'actualisation", "Vous disposez déjà de la dernière version en date."},
+        {Icone::Information, "Actualisation terminée.", "Vous disposez maintenant de la version 5"},
+        {Icone::Erreur, "Mise à jour impossible", "Téléchargement impossible"},
+        {Icone::Erreur, "Mise à jour impossible", "Ecriture sur disque impossible"},
+        {Icone::Question, "Navigation terminée", "Voulez-vous fermer la connexion ?"},
+    };
+    QFont police = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    police.setBold(true);
+    const QFontMetrics mesure(police);
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.titre);
+        DialoguesQt dialogues;
+        BoiteVue vue;
+        if (c.icone == Icone::Question) {
+            repondre(vue, QStringLiteral("Non"));
+            dialogues.question(QString::fromUtf8(c.titre), QString::fromUtf8(c.texte));
+        } else {
+            repondre(vue, QStringLiteral("OK"));
+            dialogues.message(c.icone, QString::fromUtf8(c.titre), QString::fromUtf8(c.texte));
+        }
+        EXPECT_EQ(vue.titre, QString::fromUtf8(c.titre));
+        EXPECT_EQ(vue.texte, QString::fromUtf8(c.texte));
+        // The bar: its icon and close box, a button's width each, and as
+        // much again for the margins.
+        const int barre = mesure.horizontalAdvance(vue.titre) + 4 * mesure.height();
+        EXPECT_GE(vue.largeur, barre);
+        EXPECT_FALSE(vue.drapeaux & Qt::WindowMinimizeButtonHint);
+        EXPECT_FALSE(vue.drapeaux & Qt::WindowMaximizeButtonHint);
+        EXPECT_TRUE(vue.drapeaux & Qt::WindowCloseButtonHint);
+        EXPECT_TRUE(vue.drapeaux & Qt::CustomizeWindowHint);
+    }
+}
+
+// A window manager that offers a minimise box anyway cannot hide a fixed
+// window: minimised, it comes back at once.
+TEST(FenetreFixe, UneFenetreMinimiseeRevient)
+{
+    QDialog fenetre;
+    fenetrefixe(&fenetre);
+    EXPECT_FALSE(fenetre.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(fenetre.windowFlags() & Qt::WindowMaximizeButtonHint);
+    fenetre.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fenetre));
+    fenetre.setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !fenetre.isMinimized(); }, 2000));
+    EXPECT_TRUE(fenetre.isVisible());
 }
 
 TEST(Twips, QuinzeTwipsParPixelA96Points)

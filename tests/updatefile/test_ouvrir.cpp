@@ -480,6 +480,22 @@ TEST_F(Ouvrir, AuClavierSeulementEtSablier)
     EXPECT_EQ(faux.coquille.demarres, QStringList{produit + "/VELORINE.EXE"});
 }
 
+// The focus starts on "OUVRIR", and its focus frame shows from the start, as
+// it does once the keyboard brings the focus back to it.
+TEST_F(Ouvrir, LeCadreDuFocusDeOuvrirEstVisibleDesLeDebut)
+{
+    montrer();
+    ASSERT_EQ(QApplication::focusWidget(), Command1);
+    const QImage debut = Command1->grab().toImage();
+    QTest::keyClick(Command1, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), Command2);
+    const QImage sansfocus = Command1->grab().toImage();
+    QTest::keyClick(Command2, Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), Command1);
+    EXPECT_NE(debut, sansfocus);
+    EXPECT_EQ(debut, Command1->grab().toImage());
+}
+
 // No button is a default button: Enter in the path, the file list or the
 // drive list presses nothing, neither "ANNULER" nor "OUVRIR". A button with
 // the focus is pressed by Enter.
