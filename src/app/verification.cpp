@@ -48,10 +48,13 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
 {
     Etat etat;
     etat.dossierproduit = dossierproduit;
+    // --verbose gives the reasons the update run gives.
+    etat.bavard = options.bavard;
     DialoguesConsole dialogues;
     BoucleQt boucle;
     CoquilleSansProduit coquille(dialogues);
     TransfertCurl transfert(options.delai);
+    transfert.definirbavard(options.bavard);
     SansNumerotation numerotation;
     Services services{dialogues, boucle, coquille, transfert, numerotation};
     // Closing the window has nothing to hang up or delete: the list lies in
@@ -88,9 +91,16 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
 
     // 4. What an update would fetch, by the update's own rule.
     const Releve releve = relever(liste, etat.versionactuelle);
+    // A list that stops below the product's level offers nothing: its
+    // highest level is no downgrade on offer.
+    QString propose = QStringLiteral("aucun");
+    if (releve.plushaut && *releve.plushaut >= etat.versionactuelle)
+        propose = QString::number(*releve.plushaut);
+    else if (releve.plushaut)
+        propose = QStringLiteral("aucun plus récent (la liste s'arrête au niveau %1)").arg(*releve.plushaut);
     QString rapport = QStringLiteral("niveau actuel : %1\nniveau proposé : %2\nfichiers à télécharger : %3\n")
                           .arg(etat.versionactuelle)
-                          .arg(releve.plushaut ? QString::number(*releve.plushaut) : QStringLiteral("aucun"))
+                          .arg(propose)
                           .arg(releve.groupes.size());
     const auto entree = [&](int i) { return i < liste.size() ? affichable(rogner(liste[i])) : QString(); };
     for (int k : releve.groupes)

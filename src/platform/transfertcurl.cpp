@@ -878,9 +878,13 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
         }
         details << QStringLiteral("%1 octets").arg(octets)
                 << QStringLiteral("%1 s").arg(static_cast<double>(duree) / 1e6, 0, 'f', 3);
+        // An FTP fetch opens its own data connection, which libcurl counts:
+        // the connection reused, or not, is the control connection (the
+        // login). Through an HTTP proxy there is no data connection.
+        const long donnees = schema == "FTP" && version == 0 ? 1 : 0;
         if (code != 0 || octets > 0)
-            details << (connexions == 0 ? QStringLiteral("connexion réutilisée")
-                                        : QStringLiteral("nouvelle connexion"));
+            details << (connexions <= donnees ? QStringLiteral("connexion réutilisée")
+                                              : QStringLiteral("nouvelle connexion"));
     }
     // A list's address never writes control characters to the terminal,
     // nor its password to a log.
@@ -1149,6 +1153,12 @@ void TransfertCurl::terminer(Session& s) const
         throw Echec("réponse partielle autre que la suite demandée");
     if (s.refaireentier)
         throw Echec("le fichier a changé sur le serveur");
+    // The proxy refused the tunnel of an https fetch (its login, most
+    // often): its status, which libcurl's own reason leaves out.
+    long tunnel = 0;
+    curl_easy_getinfo(e, CURLINFO_HTTP_CONNECTCODE, &tunnel);
+    if (tunnel >= 300)
+        throw Echec("le mandataire a refusé le tunnel : statut HTTP " + std::to_string(tunnel));
     long statut = s.statutrefuse;
     if (statut == 0 && resultat == CURLE_HTTP_RETURNED_ERROR)
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &statut);
@@ -1156,6 +1166,22 @@ void TransfertCurl::terminer(Session& s) const
         throw EchecAbsent("statut HTTP " + std::to_string(statut));
     if (s.statutrefuse != 0)
         throw Echec("statut HTTP " + std::to_string(s.statutrefuse));
+    // A redirection to a scheme the address may not lead to (https to
+    // plain http or ftp, anything to a local file): said as such, without
+    // the redirection's address, which may hold a password.
+    if (resultat == CURLE_UNSUPPORTED_PROTOCOL) {
+        long code = 0;
+        const char* depuis = nullptr;
+        char* vers = nullptr;
+        curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(e, CURLINFO_SCHEME, &depuis);
+        curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &vers);
+        const std::string cible = vers ? std::string(vers) : std::string();
+        const auto fin = cible.find("://");
+        if (code >= 300 && code < 400 && depuis && fin != std::string::npos)
+            throw Echec("redirection de " + QByteArray(depuis).toLower().toStdString() + " vers "
+                        + QByteArray::fromStdString(cible.substr(0, fin)).toLower().toStdString() + " refusée");
+    }
     std::string raison = curl_easy_strerror(resultat);
     if (s.erreurcurl[0] != '\0')
         raison += std::string(": ") + s.erreurcurl;

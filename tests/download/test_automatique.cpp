@@ -204,6 +204,29 @@ TEST_F(SansFenetre, VerboseRaconteChaqueTransfertSurLaSortieDErreur)
     EXPECT_EQ(lignes[3], QStringLiteral("Mise à jour impossible: Téléchargement impossible"));
 }
 
+// Over FTP a fetch opens its own data connection: a fetch that reuses the
+// control connection (one login for the run) says so.
+TEST_F(SansFenetre, VerboseDitQuandUneConnexionFtpEstReutilisee)
+{
+    ServeurFtp ftp(web);
+    ASSERT_TRUE(ftp.pret()) << qPrintable(ftp.erreur());
+    QStringList enregs{QStringLiteral("MAJQZ7INTERNET")};
+    for (int i = 1; i <= 3; ++i) {
+        ecrirefichier(web + QStringLiteral("/r%1.dat").arg(i), "Fichier " + QByteArray::number(i));
+        enregs << QStringLiteral(" 3") << ftp.url(QStringLiteral("/r%1.dat").arg(i))
+               << QStringLiteral("R%1.DAT").arg(i);
+    }
+    ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
+    const Resultat r = lancer({"--verbose", "--parallel", "1"});
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    const QStringList lignes = r.erreurs.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lignes.size(), 5) << r.erreurs.toStdString();
+    EXPECT_TRUE(lignes[1].startsWith(ftp.url(QStringLiteral("/r1.dat")).prepend("velorine-maj: ")));
+    EXPECT_TRUE(lignes[1].endsWith(u", nouvelle connexion")) << lignes[1].toStdString();
+    for (int i = 2; i <= 3; ++i)
+        EXPECT_TRUE(lignes[i].endsWith(u", connexion réutilisée")) << lignes[i].toStdString();
+}
+
 // Each file's data reaches the disk before its rename; the folders' entries
 // are made durable once a folder, after the last file and before the level
 // is written. Seen through the system calls of a real run.

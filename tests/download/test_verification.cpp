@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 #include <functional>
@@ -116,16 +117,19 @@ TEST_F(Verification, AJourZero)
     EXPECT_EQ(etatproduit(), avant);
 }
 
-// The highest level offered is the list's, even below the product's; a level
-// that cannot be read or recorded is offered by no group.
+// The highest level offered is the list's; a list that stops below the
+// product's level offers nothing newer; a level that cannot be read or
+// recorded is offered by no group.
 TEST_F(Verification, NiveauProposeParLaListe)
 {
     const struct {
         QStringList niveaux;
         QString propose;
     } cas[] = {
-        {{" 1"}, "1"},
-        {{" 1", "99999", "1e999"}, "1"},
+        {{" 1"}, "aucun plus récent (la liste s'arrête au niveau 1)"},
+        {{" 1", "-4"}, "aucun plus récent (la liste s'arrête au niveau 1)"},
+        {{" 1", "99999", "1e999"}, "aucun plus récent (la liste s'arrête au niveau 1)"},
+        {{" 1", " 2"}, "2"},
         {{"1e999"}, "aucun"},
     };
     for (const auto& c : cas) {
@@ -202,6 +206,66 @@ TEST_F(Verification, EchecsUn)
         EXPECT_EQ(r.erreurs, c.ligne);
         EXPECT_EQ(r.sortie, QString());
         EXPECT_EQ(etatproduit(), avant);
+    }
+}
+
+// --verbose gives the check the reasons the update run gives: a server that
+// asks for a password, an https list redirected to plain http.
+TEST_F(Verification, VerboseDonneLaRaisonDeLEchec)
+{
+    QString cert, cle;
+    const bool tls = certificat(racine.path(), cert, cle);
+    std::unique_ptr<ServeurLocal> securise;
+    if (tls) {
+        securise = std::make_unique<ServeurLocal>(QStringLiteral("serveur_http.py"),
+                                                  QStringList{"--dossier", web, "--tls", cert, cle});
+        ASSERT_TRUE(securise->pret()) << qPrintable(securise->erreur());
+    }
+    liste({" 3", url("f3.dat"), "LECON3.DAT"});
+    const struct {
+        const char* nom;
+        QString adresse;
+        QString raison; // a pattern
+    } cas[] = {
+        {"mot de passe demandé", url("prive/LISTE.MAJ"), "échec : .*401.*"},
+        {"redirection en clair",
+         tls ? securise->url(QStringLiteral("https"), QStringLiteral("/redirige?vers=") + url("LISTE.MAJ")) : QString(),
+         "échec : redirection de https vers http refusée \\(.*\\)"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.nom);
+        if (c.adresse.isEmpty()) {
+            ADD_FAILURE() << "openssl is needed for an https server";
+            continue;
+        }
+        ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
+                      fichierenregistrements({"", "", "", "", "", "", c.adresse}));
+        Resultat r = verifier({"/usr/bin/env", "CURL_CA_BUNDLE=" + cert});
+        // Without --verbose, only the message.
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Ouverture impossible: Téléchargement impossible\n"));
+        QStringList commande{"/usr/bin/env",
+                             "CURL_CA_BUNDLE=" + cert,
+                             QStringLiteral(VELORINE_EXE),
+                             "--product-dir",
+                             produit,
+                             "--unattended",
+                             "--check",
+                             "--verbose",
+                             "--timeout",
+                             "5"};
+        r = lancerprogramme(commande, 60000);
+        EXPECT_EQ(r.code, 1);
+        const QStringList lignes = r.erreurs.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lignes.size(), 2) << r.erreurs.toStdString();
+        const QString debut = QStringLiteral("velorine-maj: ") + c.adresse + QStringLiteral(": ");
+        EXPECT_TRUE(lignes[0].startsWith(debut)) << lignes[0].toStdString();
+        EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(c.raison))
+                        .match(lignes[0].mid(debut.size()))
+                        .hasMatch())
+            << lignes[0].toStdString();
+        EXPECT_EQ(lignes[1], QStringLiteral("Ouverture impossible: Téléchargement impossible"));
+        EXPECT_EQ(r.sortie, QString());
     }
 }
 

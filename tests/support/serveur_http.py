@@ -52,6 +52,8 @@ path:
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
 with --proxy-auth USER:PASS it first asks for Basic proxy credentials (407).
+A CONNECT (a tunnel for https) gets that 407 too without the credentials,
+and with them a 502: no tunnel is ever made.
 
 Events go to --journal, one line each: "GET <path>", "PROXY <path>",
 "FERME <path>" when a client closed a connection that the server held open,
@@ -185,6 +187,17 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                     return
         journal("TEMPS " + chemin)
 
+    def do_CONNECT(self):
+        if ARGS.proxy_auth:
+            attendu = "Basic " + base64.b64encode(ARGS.proxy_auth.encode()).decode()
+            if self.headers.get("Proxy-Authorization") != attendu:
+                journal("PROXY407 CONNECT " + self.path)
+                self.page(407, "Proxy Authentication Required",
+                          [("Proxy-Authenticate", 'Basic realm="velorine"')])
+                return
+        journal("CONNECT " + self.path)
+        self.page(502, "Bad Gateway")
+
     def do_GET(self):
         try:
             self.servir()
@@ -200,7 +213,7 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
 
     def servir(self):
         chemin = self.path
-        if chemin.startswith("http://") or chemin.startswith("https://"):
+        if chemin.startswith(("http://", "https://", "ftp://")):
             if ARGS.proxy_auth:
                 attendu = "Basic " + base64.b64encode(ARGS.proxy_auth.encode()).decode()
                 if self.headers.get("Proxy-Authorization") != attendu:

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -97,6 +98,21 @@ private:
     int port_ = 0;
     QString erreur_;
 };
+
+// A certificate of the test's own authority, for a TLS server on loopback
+// (serveur_http.py --tls CERT CLE); false without openssl.
+inline bool certificat(const QString& dossier, QString& cert, QString& cle)
+{
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty())
+        return false;
+    cert = dossier + QStringLiteral("/cert.pem");
+    cle = dossier + QStringLiteral("/cle.pem");
+    QProcess req;
+    req.start(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", cle, "-out", cert, "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    return req.waitForFinished(60000) && req.exitCode() == 0;
+}
 
 class ServeurHttp : public ServeurLocal {
 public:
