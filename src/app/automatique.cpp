@@ -40,6 +40,7 @@ int installersansfenetre(const Options& options, const QString& dossierproduit)
 {
     Etat etat;
     etat.dossierproduit = dossierproduit;
+    etat.bavard = options.bavard;
     ServicesSansFenetre s(options);
     installer(etat, s.services, options.fichiermaj, QFileInfo(options.fichiermaj).absolutePath());
     return s.dialogues.erreurmontree() ? 1 : 0;

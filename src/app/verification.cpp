@@ -25,17 +25,6 @@ public:
     void raccrocher() override {}
 };
 
-// Texts from the list travel over the network: a control character would
-// let a name forge lines of the report, so each one shows as "?".
-QString affichable(const QString& texte)
-{
-    QString t = texte;
-    for (QChar& c : t)
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
-    return t;
-}
-
 void ecrire(std::FILE* sortie, const QString& texte)
 {
     const QByteArray octets = texte.toUtf8();

@@ -129,8 +129,7 @@ public:
     // groupes: the positions in liste of the groups to fetch, in order.
     Avance(Transfert& transfert, const QStringList& liste, std::vector<int> groupes, const QString& produit,
            Provenance provenance)
-        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit),
-          provenance_(provenance)
+        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit), provenance_(provenance)
     {
     }
     ~Avance() { transfert_.oublier(); }
@@ -182,7 +181,7 @@ private:
 Provenance provenanceliste(const QString& adresseliste)
 {
     return rogner(adresseliste).startsWith(QStringLiteral("file:"), Qt::CaseInsensitive) ? Provenance::Reglages
-                                                                                          : Provenance::Liste;
+                                                                                         : Provenance::Liste;
 }
 
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
@@ -356,10 +355,14 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         }
         dossiers.synchroniser();
         donnees::ecrireniveau(etat.fente, etat.fichiertempo, nouveau);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The user's cancel ended the fetch: the window is already closed.
         if (etat.abandon)
             return;
+        // A fetch tells its own failure; putting a file in place or
+        // recording the level does here.
+        if (phase == Phase::Ecriture && !dynamic_cast<const EchecPuits*>(&e))
+            raconterbavard(etat.bavard, QString::fromUtf8(e.what()));
         echecfeuille(etat, services, fenetre, QStringLiteral("Mise à jour impossible"),
                      phase == Phase::Telechargement ? QStringLiteral("Téléchargement impossible")
                                                     : QStringLiteral("Ecriture sur disque impossible"));

@@ -882,7 +882,7 @@ void TransfertCurl::raconter(const Session& s, const QString& adresse, const cha
         // the connection reused, or not, is the control connection (the
         // login). Through an HTTP proxy there is no data connection.
         const long donnees = schema == "FTP" && version == 0 ? 1 : 0;
-        if (code != 0 || octets > 0)
+        if ((code != 0 || octets > 0) && schema != "FILE")
             details << (connexions <= donnees ? QStringLiteral("connexion réutilisée")
                                               : QStringLiteral("nouvelle connexion"));
     }

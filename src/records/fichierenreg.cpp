@@ -56,7 +56,9 @@ void Fente::ouvrirenreg(const QString& chemin)
         throw Echec("la fente est déjà ouverte");
     int fd = ouvrirregulier(chemin, O_RDWR | O_CREAT);
     Mode mode = Mode::Enreg;
+    int refus = 0;
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY)) {
+        refus = errno;
         fd = ouvrirregulier(chemin, O_RDONLY);
         mode = Mode::EnregLecture;
     }
@@ -65,6 +67,8 @@ void Fente::ouvrirenreg(const QString& chemin)
     fd_ = fd;
     mode_ = mode;
     ecrite_ = false;
+    chemin_ = chemin;
+    refus_ = refus;
 }
 
 QString Fente::lireenreg(int n)
@@ -110,7 +114,7 @@ QString enreg::texte(const char* octets, std::size_t lus, int n)
 void Fente::ecrireenreg(int n, const QString& texte)
 {
     if (mode_ == Mode::EnregLecture)
-        throw Echec("fichier ouvert en lecture seule");
+        throw Echec("écriture de " + chemin_.toStdString() + " refusée: " + std::strerror(refus_));
     if (mode_ != Mode::Enreg)
         throw Echec("aucun fichier d'enregistrements ouvert");
     if (n < 1 || n > enreg::numeromax)

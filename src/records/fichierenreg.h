@@ -66,6 +66,10 @@ private:
     int fd_ = -1;
     Mode mode_ = Mode::Fermee;
     bool ecrite_ = false;
+    // Opened for reading only: the path and why writing was refused, for
+    // the reason of a write.
+    QString chemin_;
+    int refus_ = 0;
 };
 
 // Deletes a file. Fails when it does not exist or cannot be deleted.

@@ -39,7 +39,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
             // through a symbolic link in either, fails like a missing file.
             copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        raconterbavard(etat.bavard, QStringLiteral("copie de ") + courant + QStringLiteral(" impossible : ")
+                                        + QString::fromUtf8(e.what()));
         services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
                                    QStringLiteral("Fichier ") + source + courant
                                        + QStringLiteral(" introuvable ou déjà ouvert ou espace disque insuffisant."));

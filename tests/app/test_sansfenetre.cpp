@@ -1,11 +1,13 @@
 // The unattended installation, through the real executable.
 
+#include "disque.h"
 #include "dossiers.h"
 #include "faux.h"
 #include "processus.h"
 #include "valgrind.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -240,6 +242,58 @@ TEST(LigneDeCommande, AideVersionEtErreurs)
     EXPECT_TRUE(r.sortie.startsWith("velorine-maj ")) << r.sortie.toStdString();
     r = lancer({"--unattended"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.erreurs, "velorine-maj : --unattended demande --install FICHIER.maj, --auto, --check ou --mirror DOSSIER\n"
-                         "Essayez « velorine-maj --help ».\n");
+    EXPECT_EQ(r.erreurs,
+              "velorine-maj : --unattended demande --install FICHIER.maj, --auto, --check ou --mirror DOSSIER\n"
+              "Essayez « velorine-maj --help ».\n");
+}
+
+// A copy that fails keeps the message of the program; --verbose adds, for
+// the IT person, the file that could not be written, as this system names
+// it, and the system's reason: a pupil without the right, a read-only
+// file system.
+TEST_F(SansFenetre, VerboseNommeLeFichierQuiNAPasPuEtreEcritEtPourquoi)
+{
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    if (setpriv.isEmpty() || ::geteuid() != 0)
+        GTEST_SKIP() << "needs setpriv and root to run as an unprivileged user";
+    ::chmod(QFile::encodeName(racine.path()).constData(), 0755);
+    ASSERT_TRUE(QDir().mkpath(cle() + "/DONNEES"));
+    ASSERT_TRUE(QDir().mkpath(produit() + "/DONNEES"));
+    ecrirefichier(cle() + "/DONNEES/SONS.DAT", "neuf");
+    ecrirefichier(cle() + "/M.MAJ", fichierenregistrements({"MAJQZ", "DONNEES\\SONS.DAT", "FINI"}));
+    for (const QString& f : {cle() + "/DONNEES/SONS.DAT", cle() + "/M.MAJ"})
+        ::chmod(QFile::encodeName(f).constData(), 0644);
+    ::chmod(QFile::encodeName(cle() + "/DONNEES").constData(), 0755);
+    ::chmod(QFile::encodeName(cle()).constData(), 0755);
+
+    const QString attendue = "Mise à jour impossible: Fichier " + cle()
+                             + "/DONNEES\\SONS.DAT introuvable ou déjà ouvert ou espace disque insuffisant.";
+    const auto verifier = [&](const Resultat& r, const QString& raison) {
+        EXPECT_EQ(r.code, 1);
+        const QStringList lignes = r.erreurs.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lignes.size(), 2) << r.erreurs.toStdString();
+        const QString motif = "velorine-maj: copie de DONNEES\\\\SONS\\.DAT impossible : .* "
+                              + QRegularExpression::escape(produit() + "/DONNEES/SONS.DAT") + ": " + raison;
+        EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(motif)).match(lignes[0]).hasMatch())
+            << lignes[0].toStdString();
+        EXPECT_EQ(lignes[1], attendue);
+        EXPECT_FALSE(QFileInfo::exists(produit() + "/DONNEES/SONS.DAT"));
+    };
+
+    // A pupil: the product folder is not theirs.
+    const QStringList eleve{setpriv, "--reuid=65534", "--regid=65534", "--clear-groups"};
+    verifier(lancer({"--product-dir", produit(), "--unattended", "--install", cle() + "/M.MAJ", "--verbose"}, eleve),
+             "Permission denied");
+    // Without --verbose, the message alone.
+    EXPECT_EQ(installer(cle() + "/M.MAJ", eleve).erreurs, attendue + "\n");
+
+    // A read-only file system under the product.
+    DisqueMinuscule disque(produit() + "/DONNEES", "1m");
+    if (!disque.pret())
+        GTEST_SKIP() << disque.raison().toStdString();
+    QProcess remonter;
+    remonter.start(QStringLiteral("mount"), {"-o", "remount,ro", produit() + "/DONNEES"});
+    ASSERT_TRUE(remonter.waitForFinished(10000) && remonter.exitCode() == 0);
+    verifier(lancer({"--product-dir", produit(), "--unattended", "--install", cle() + "/M.MAJ", "--verbose"}),
+             "Read-only file system");
 }

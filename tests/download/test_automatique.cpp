@@ -585,6 +585,15 @@ TEST_F(SansFenetre, UnFichierDeReglagesEnLectureSeuleGardeLAncienNiveau)
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON3.DAT"))), QByteArray("Niveau 3"));
     EXPECT_EQ(lirefichier(chemin(QStringLiteral("LECON4.DAT"))), QByteArray("Niveau 4"));
     EXPECT_EQ(tempo(), avant);
+
+    // --verbose names the settings file and the system's reason.
+    const Resultat v = lancer({"--verbose"}, prefixe, executable);
+    EXPECT_EQ(v.code, 1);
+    EXPECT_TRUE(v.erreurs.endsWith("velorine-maj: écriture de " + tempochemin
+                                   + " refusée: Permission denied\nMise à jour impossible: Ecriture sur disque "
+                                     "impossible\n"))
+        << v.erreurs.toStdString();
+    EXPECT_EQ(tempo(), avant);
 }
 
 // Files this user may not write are not replaced, though the product folder
