@@ -86,13 +86,14 @@ void donnerdroitsdugroupe(int fd, int dossier)
     struct stat st {};
     if (::fstat(dossier, &d) != 0 || !(d.st_mode & S_IWGRP) || ::fstat(fd, &st) != 0)
         return;
-    if (st.st_gid != d.st_gid)
-        (void)::fchown(fd, static_cast<uid_t>(-1), d.st_gid);
+    // A failure leaves the file as it was.
+    if (st.st_gid != d.st_gid && ::fchown(fd, static_cast<uid_t>(-1), d.st_gid) != 0)
+        return;
     mode_t mode = avecdroitsdugroupe(st.st_mode & 07777);
     if (S_ISDIR(st.st_mode))
         mode |= S_ISGID;
     if (mode != (st.st_mode & 07777))
-        (void)::fchmod(fd, mode);
+        ::fchmod(fd, mode);
 }
 
 int reparerdroits(const QString& dossier)

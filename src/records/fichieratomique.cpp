@@ -361,10 +361,10 @@ void FichierAtomique::valider(std::optional<mode_t> permissions, DossiersASynchr
         mode = modedansdossier(dossier_, st.st_mode & 07777);
     else
         mode = modedansdossier(dossier_, permissionsnouvelles(modenouveau_));
-    if (!permissions && ecritureparlegroupe(dossier_)) {
-        struct stat d {};
-        if (::fstat(dossier_, &d) == 0)
-            (void)::fchown(fd_, static_cast<uid_t>(-1), d.st_gid);
+    struct stat d {};
+    if (!permissions && ecritureparlegroupe(dossier_) && ::fstat(dossier_, &d) == 0
+        && ::fchown(fd_, static_cast<uid_t>(-1), d.st_gid) != 0) {
+        // Not a member of the folder's group: the file keeps this user's.
     }
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
         throw Echec(raison("écriture de", cible_));
