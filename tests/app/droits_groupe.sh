@@ -11,6 +11,7 @@ set -euo pipefail
 exe=$1
 source=$2
 enreg="$source/scripts/enreg.py"
+. "$source/tests/support/outils.sh"
 
 passer() { echo "SKIP: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || passer "demande root (utilisateurs et groupes de test)"
@@ -112,13 +113,7 @@ verifier "l'élève n'a rien remplacé" grep -q "mise à jour b" "$produit/LECON
 # By download: the list and the record files too stay the group's.
 web="$tmp/web"
 mkdir "$web"
-/usr/bin/python3 "$source/tests/support/serveur_http.py" --dossier "$web" --vie 120 >"$tmp/port" &
-serveur=$!
-for _ in $(seq 100); do
-  grep -q '^PORT ' "$tmp/port" 2>/dev/null && break
-  sleep 0.1
-done
-adresse="http://127.0.0.1:$(sed -n 's/^PORT //p' "$tmp/port")"
+serveur_http "$web" 120
 "$enreg" "$produit/PARANET.LST" --at 7 "$adresse/LISTE.MAJ"
 chgrp "$groupe" "$produit/PARANET.LST"
 chmod 0664 "$produit/PARANET.LST"

@@ -22,8 +22,8 @@ faute() { echo "FAIL: $*"; echec=1; }
 travail=$(mktemp -d)
 trap 'rm -rf "$travail"' EXIT
 
-# The service's program lies in the product folder, which exists only once the
-# package is installed: verify a copy that runs the updater just built.
+# The service's program exists only once the package is installed: verify a
+# copy that runs the updater just built.
 commande=$(sed -n 's/^ExecStart=//p' "$unites/velorine-maj.service")
 read -r -a mots <<<"$commande"
 sed "s|^ExecStart=[^ ]*|ExecStart=$exe|" "$unites/velorine-maj.service" >"$travail/velorine-maj.service"
