@@ -4,6 +4,7 @@
 # in CACHE_DIR for later runs of this build tree.
 # Usage: piuparts.sh PACKAGE_DIR CACHE_DIR
 set -uo pipefail
+. "$(dirname "$0")/../support/outils.sh"
 deb=$(ls "$1"/velorine-maj_*.deb 2>/dev/null | head -n 1)
 cache=$2
 
@@ -11,13 +12,7 @@ saute() { echo "SKIP: $*"; exit 77; }
 [ "$(id -u)" -eq 0 ] || saute "piuparts needs root"
 command -v piuparts >/dev/null || saute "piuparts is not installed"
 [ -n "$deb" ] || saute "no package was built (see the test paquet)"
-essai=$(mktemp -d)
-if ! mount -t proc proc "$essai" 2>/dev/null; then
-  rmdir "$essai"
-  saute "cannot mount /proc here, which piuparts needs"
-fi
-umount "$essai"
-rmdir "$essai"
+proc_montable || saute "cannot mount /proc here, which piuparts needs"
 
 . /etc/os-release
 suite=${VERSION_CODENAME:-bookworm}
