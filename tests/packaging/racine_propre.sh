@@ -154,7 +154,13 @@ comme() { # user command
   shift
   dans setpriv --reuid "$u" --regid "$(dans id -g "$u")" --init-groups sh -c "umask 022; $*"
 }
-etat=$(dans systemctl is-system-running --wait 2>&1)
+# Booted once systemd answers and has started its units.
+etat=
+for _ in $(seq 120); do
+  etat=$(dans systemctl is-system-running 2>/dev/null)
+  case "$etat" in running | degraded) break ;; esac
+  sleep 0.5
+done
 echo "booted: $etat"
 
 # Installing the package, then Velorine, as the guide says.
