@@ -43,7 +43,9 @@ fuzz: deps $(BUILD_FUZZ)/build.ninja
 	cmake --build $(BUILD_FUZZ) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 	scripts/fuzz $(BUILD_FUZZ) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
-demo: build
+# The demo and the package build the program alone, not the tests.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target velorine-maj
 	scripts/demo $(BUILD)
 
 screenshots: build
@@ -56,5 +58,6 @@ bench: build
 	bench/run $(BUILD)
 
 # The Debian package, into $(BUILD)/.
-package: build
+package: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target velorine-maj-paquet pageman journalpaquet
 	cd $(BUILD) && cpack

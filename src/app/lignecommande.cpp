@@ -57,6 +57,8 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
             o.automatique = true;
         } else if (a == u"--check") {
             o.verification = true;
+        } else if (a == u"--repair-rights") {
+            o.reparation = true;
         } else if (a == u"--product-dir") {
             if (!valeur(o.dossierproduit))
                 return std::nullopt;
@@ -99,6 +101,12 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
     }
     if (o.aide || o.version)
         return o;
+    if (o.reparation
+        && (o.sansfenetre || o.choix || !o.fichiermaj.isEmpty() || o.automatique || o.verification
+            || !o.miroir.isEmpty())) {
+        erreur = QStringLiteral("--repair-rights ne va qu'avec --product-dir");
+        return std::nullopt;
+    }
     if (!o.fichiermaj.isEmpty() && o.automatique) {
         erreur = QStringLiteral("--install et --auto ne vont pas ensemble");
         return std::nullopt;
@@ -142,7 +150,7 @@ std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur
     return o;
 }
 
-QString texteaide()
+QString texteaide(const QString& dossierpardefaut)
 {
     return QStringLiteral("Utilisation : velorine-maj [OPTIONS]\n"
                           "\n"
@@ -152,7 +160,7 @@ QString texteaide()
                           "Options :\n"
                           "  --chooser                 proposer le choix de la procédure de mise à jour\n"
                           "                            (par téléchargement ou à partir d'un fichier)\n"
-                          "  --product-dir DOSSIER     dossier du logiciel (par défaut : celui du programme)\n"
+                          "  --product-dir DOSSIER     dossier du logiciel (par défaut : %1)\n"
                           "  --unattended              sans fenêtre : chaque message devient une ligne\n"
                           "                            « TITRE: TEXTE » sur la sortie d'erreur, la question\n"
                           "                            reçoit la réponse Non et le logiciel n'est pas relancé\n"
@@ -173,6 +181,9 @@ QString texteaide()
                           "  --verbose                 une ligne par transfert sur la sortie d'erreur :\n"
                           "                            adresse, réponse du serveur, octets, durée,\n"
                           "                            connexion réutilisée ou non, raison d'un échec\n"
+                          "  --repair-rights           donner au groupe du dossier du logiciel chaque\n"
+                          "                            fichier et dossier qu'il contient, avec les droits\n"
+                          "                            de leur propriétaire (après une copie à la main)\n"
                           "  --help                    afficher cette aide\n"
                           "  --version                 afficher la version\n"
                           "\n"
@@ -187,8 +198,9 @@ QString texteaide()
                           "Code de sortie sans fenêtre : 0 si aucun message d'erreur n'a été affiché,\n"
                           "1 sinon ; 2 pour une erreur dans la ligne de commande ; 3 si une autre mise\n"
                           "à jour de Velorine (ou, avec --mirror, un autre miroir du même dossier) est\n"
-                          "déjà en cours. Avec --check : 0 si le logiciel est à jour, 10 si une mise\n"
-                          "à jour attend, 1 en cas d'échec.\n");
+                          "déjà en cours ; 4 si Velorine est ouvert (rien n'est remplacé). Avec --check :\n"
+                          "0 si le logiciel est à jour, 10 si une mise à jour attend, 1 en cas d'échec.\n")
+        .arg(dossierpardefaut.isEmpty() ? QStringLiteral("celui du programme") : dossierpardefaut);
 }
 
 } // namespace velorine

@@ -8,7 +8,7 @@
 namespace velorine {
 
 struct Options {
-    QString dossierproduit;    // --product-dir; the executable's folder otherwise
+    QString dossierproduit;    // --product-dir; the built-in one (or the executable's folder) otherwise
     bool sansfenetre = false;  // --unattended
     QString fichiermaj;        // --install FILE.maj
     bool choix = false;        // --chooser
@@ -19,6 +19,7 @@ struct Options {
     int delai = 60;            // --timeout SECONDS: seconds without progress
     bool bavard = false;       // --verbose: one line on standard error per transfer
     int parallele = 4;         // --parallel N: fetches at once (1: one at a time)
+    bool reparation = false;   // --repair-rights: the group's rights on the product
     bool aide = false;         // --help
     bool version = false;      // --version
 };
@@ -27,6 +28,8 @@ struct Options {
 // nothing and sets erreur to a French sentence.
 std::optional<Options> lireoptions(const QStringList& arguments, QString& erreur);
 
-QString texteaide();
+// The help; dossierpardefaut is the built-in product folder (empty: the
+// executable's folder).
+QString texteaide(const QString& dossierpardefaut = QString());
 
 } // namespace velorine

@@ -5,6 +5,9 @@
 #include "app/lignecommande.h"
 #include "app/verification.h"
 #include "app/verrou.h"
+#include "platform/produitencours.h"
+#include "records/configuration.h"
+#include "records/droits.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,7 +19,18 @@ using namespace velorine;
 
 namespace {
 
-// The folder of the updater's own executable.
+// The product folder built in, when the build names one (the package's
+// updater lies outside the product folder); otherwise the folder of the
+// updater's own executable.
+QString dossierpardefaut()
+{
+#ifdef VELORINE_PRODUCT_DIR
+    return QStringLiteral(VELORINE_PRODUCT_DIR);
+#else
+    return QString();
+#endif
+}
+
 QString dossierexecutable()
 {
     char chemin[4096];
@@ -51,8 +65,12 @@ int main(int argc, char* argv[])
                QStringLiteral("velorine-maj : ") + erreur + QStringLiteral("\nEssayez « velorine-maj --help ».\n"));
         return 2;
     }
+#ifdef VELORINE_CONF_VARIABLE
+    if (const QByteArray conf = qgetenv("VELORINE_MAJ_CONF_DIR"); !conf.isEmpty())
+        reglerdossierconfiguration(QFile::decodeName(conf));
+#endif
     if (options->aide) {
-        ecrire(stdout, texteaide());
+        ecrire(stdout, texteaide(dossierpardefaut()));
         return 0;
     }
     if (options->version) {
@@ -60,8 +78,11 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    const QString dossierproduit =
-        options->dossierproduit.isEmpty() ? dossierexecutable() : QFileInfo(options->dossierproduit).absoluteFilePath();
+    const QString dossierproduit = !options->dossierproduit.isEmpty()
+                                       ? QFileInfo(options->dossierproduit).absoluteFilePath()
+                                       : (dossierpardefaut().isEmpty() ? dossierexecutable() : dossierpardefaut());
+    if (options->reparation)
+        return reparerdroits(dossierproduit) == 0 ? 0 : 1;
     if (!options->miroir.isEmpty()) { // changes no product: locks its own folder
         QCoreApplication app(argc, argv);
         return miroirsansfenetre(*options, dossierproduit);
@@ -74,6 +95,13 @@ int main(int argc, char* argv[])
         return refuserdejaencours(argc, argv, options->sansfenetre);
 
     if (options->sansfenetre) {
+        // The files of a running product are never replaced: the run is put
+        // off (the nightly unit tries again later).
+        if (produitencours(dossierproduit)) {
+            ecrire(stderr, QStringLiteral("velorine-maj: Velorine est ouvert : rien n'est remplacé, "
+                                          "la mise à jour attendra qu'il soit fermé\n"));
+            return 4;
+        }
         QCoreApplication app(argc, argv);
         if (!options->fichiermaj.isEmpty())
             return installersansfenetre(*options, dossierproduit);

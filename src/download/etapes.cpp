@@ -11,7 +11,9 @@
 #include "records/nomswindows.h"
 #include "download/releve.h"
 
+#include <QFileInfo>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <optional>
@@ -103,12 +105,16 @@ Chercher chercheur(Etat& etat, Services& services, HoteEtapes& fenetre, Provenan
 
 // The path of a file named by the update list: a Windows name under the
 // product folder. A name that would leave the folder, or that names the
-// folder itself, cannot be written.
+// folder itself, cannot be written; nor can the publisher's key file: a
+// list never changes which key proves the lists.
 QString cheminproduit(const QString& dossierproduit, const QString& nom)
 {
     const QString chemin = resoudrenom(dossierproduit, nom);
     if (avecseparateur(chemin) == avecseparateur(dossierproduit))
         throw Echec("aucun nom de fichier");
+    if (QFileInfo(chemin).path() == QFileInfo(avecseparateur(dossierproduit) + QStringLiteral("x")).path()
+        && QFileInfo(chemin).fileName().compare(QLatin1String(nomclepublique), Qt::CaseInsensitive) == 0)
+        throw Echec("nom réservé à la clé de l'éditeur");
     return chemin;
 }
 
@@ -193,14 +199,18 @@ void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)
     Phase phase = Phase::Telechargement;
     etat.manifeste.reset();
     try {
-        // With the publisher's key in the product folder, the list is put
-        // in place only once proven, and its manifest kept for the files.
+        // With the publisher's key, the list is put in place only once
+        // proven, and its manifest kept for the files.
         std::optional<ClePublique> cle;
         try {
             cle = clepublique(etat.dossierproduit);
         } catch (const EchecPreuve& e) {
             signalerpreuve(etat.bavard, e);
             throw;
+        }
+        if (!cle && etat.bavard) {
+            std::fprintf(stderr, "velorine-maj: preuve d'origine: désactivée (aucune clé %s)\n", nomclepublique);
+            std::fflush(stderr);
         }
         // The list is a working file, deleted with the window: its name
         // need not survive a power cut.

@@ -2,11 +2,14 @@
 
 #include "base/texte.h"
 #include "download/etapes.h"
+#include "records/configuration.h"
 #include "records/fichierenreg.h"
 #include "records/nomswindows.h"
 #include "records/sousdossier.h"
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <algorithm>
@@ -67,24 +70,53 @@ void audebut(int fd)
         throw Echec(std::string("liste : retour au début impossible : ") + std::strerror(errno));
 }
 
-} // namespace
+// Whether a user other than this one (or root) could replace the key:
+// the file open as fd, or its folder open as dossier, belongs to another
+// user or may be written by a group or by others.
+bool remplacableparunautre(int dossier, int fd)
+{
+    for (const int f : {dossier, fd}) {
+        struct stat st {};
+        if (::fstat(f, &st) != 0)
+            return true;
+        if ((st.st_uid != 0 && st.st_uid != ::geteuid()) || (st.st_mode & (S_IWGRP | S_IWOTH)))
+            return true;
+    }
+    return false;
+}
 
-std::optional<ClePublique> clepublique(const QString& dossierproduit)
+// The key file of a folder, or none when the folder holds none.
+std::optional<ClePublique> clededossier(const QString& dossier)
 {
     try {
-        const QString chemin = resoudrenom(dossierproduit, QString::fromLatin1(nomclepublique));
+        const QString chemin = resoudrenom(dossier, QString::fromLatin1(nomclepublique));
         // Not a symbolic link, and never a device or a pipe that would
         // block the run.
-        const Descripteur cle(ouvrirsous(dossierproduit, relatifa(dossierproduit, chemin), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+        const Descripteur cle(ouvrirsous(dossier, relatifa(dossier, chemin), O_RDONLY | O_NONBLOCK | O_NOCTTY));
         if (cle.fd() < 0) {
             if (errno == ENOENT)
                 return std::nullopt;
             throw Echec(std::strerror(errno));
         }
+        const Descripteur parent(
+            ouvrirsous(dossier, relatifa(dossier, QFileInfo(chemin).path()), O_RDONLY | O_DIRECTORY));
+        if (parent.fd() < 0 || remplacableparunautre(parent.fd(), cle.fd()))
+            throw Echec("un autre utilisateur pourrait la remplacer (" + QFile::encodeName(chemin).toStdString() + ")");
         return lirecle(lireordinaire(cle.fd(), taillemaxcle));
     } catch (const std::exception& e) {
         throw EchecPreuve(std::string(nomclepublique) + " : " + e.what());
     }
+}
+
+} // namespace
+
+std::optional<ClePublique> clepublique(const QString& dossierproduit)
+{
+    // The administrator's key comes first: nothing in the product folder
+    // can turn the proof off or put another key in its place.
+    if (std::optional<ClePublique> cle = clededossier(dossierconfiguration()))
+        return cle;
+    return clededossier(dossierproduit);
 }
 
 Manifeste prouverliste(const ClePublique& cle, const QString& adresse, int liste, const Chercher& chercher)

@@ -1,6 +1,7 @@
 #pragma once
-// Proof of origin in the update run. When the product folder holds the
-// publisher's minisign public key (VELORINE.PUB, any letter case), the update
+// Proof of origin in the update run. When the configuration folder (or, on
+// a publisher's machine, the product folder) holds the publisher's minisign
+// public key (VELORINE.PUB, any letter case), the update
 // list must come with a manifest of SHA-256 sums signed by that key, served
 // at the list's address followed by ".sha256" (the manifest) and
 // ".sha256.minisig" (its signature); the list and every file it names are
@@ -31,7 +32,7 @@ public:
     using Echec::Echec;
 };
 
-// The name of the publisher's key file in the product folder.
+// The name of the publisher's key file.
 inline constexpr char nomclepublique[] = "VELORINE.PUB";
 
 // The suffixes added to the list's address.
@@ -42,10 +43,15 @@ inline constexpr char suffixeorigine[] = ".origine";
 // The largest list read whole: the marker and 32766 entries.
 inline constexpr qint64 taillemaxliste = 32767 * 128;
 
-// The publisher's key of the product folder, or none when the folder holds
-// no key file. The file is opened without following a symbolic link and
-// read within taillemaxcle. Throws EchecPreuve when it is there but cannot
-// be read or holds no key: proof of origin is never silently off.
+// The publisher's key: the one of the configuration folder
+// (records/configuration.h) when it holds one; otherwise the product
+// folder's (a publisher's test machine), but only when no user other than
+// this one or root could replace it (neither the file nor its folder
+// another user's, or writable by a group or others); none when neither
+// folder holds a key file. The file is opened without following a symbolic
+// link and read within taillemaxcle. Throws EchecPreuve when it is there but
+// cannot be read, holds no key or could be replaced: proof of origin is
+// never silently off.
 std::optional<ClePublique> clepublique(const QString& dossierproduit);
 
 // Fetches at most max bytes of an address into memory. Throws Echec.

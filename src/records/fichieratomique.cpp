@@ -1,6 +1,7 @@
 #include "records/fichieratomique.h"
 
 #include "base/echec.h"
+#include "records/droits.h"
 #include "records/sousdossier.h"
 
 #include <QFile>
@@ -40,11 +41,11 @@ void verifiercible(int dossier, const QByteArray& nom, const QString& cible)
     throw Echec(raison("fichier protégé en écriture :", cible));
 }
 
-mode_t permissionsnouvelles()
+mode_t permissionsnouvelles(mode_t mode)
 {
     const mode_t masque = ::umask(0);
     ::umask(masque);
-    return 0666 & ~masque;
+    return mode & ~masque;
 }
 
 // The name of a temporary file: hidden, with the process number, so that a
@@ -348,14 +349,23 @@ void FichierAtomique::valider(std::optional<mode_t> permissions, DossiersASynchr
     if (fd_ < 0)
         throw Echec("fichier temporaire fermé");
     verifiercible(dossier_, nom_, cible_);
+    // A replaced file keeps its mode, as cp onto an existing file does; a
+    // new one gets the usual mode. In a folder its group may write, either
+    // also gets the folder's group and the owner's rights for the group, so
+    // that the next teacher of the group may replace it in turn.
     mode_t mode = 0;
     struct stat st {};
     if (permissions)
         mode = *permissions;
     else if (::fstatat(dossier_, nom_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-        mode = st.st_mode & 07777;
+        mode = modedansdossier(dossier_, st.st_mode & 07777);
     else
-        mode = permissionsnouvelles();
+        mode = modedansdossier(dossier_, permissionsnouvelles(modenouveau_));
+    struct stat d {};
+    if (!permissions && ecritureparlegroupe(dossier_) && ::fstat(dossier_, &d) == 0
+        && ::fchown(fd_, static_cast<uid_t>(-1), d.st_gid) != 0) {
+        // Not a member of the folder's group: the file keeps this user's.
+    }
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
         throw Echec(raison("écriture de", cible_));
     nommer();
@@ -439,7 +449,11 @@ void copierfichier(const QString& source, const QString& cible, const QString& r
     try {
         FichierAtomique copie(cible, racinecible);
         copie.copierdepuis(fd);
-        copie.valider(st.st_mode & 07777);
+        // A new file is executable when its source is, as with cp; the
+        // source's other bits (a stick's 0644, a set-user-id bit) do not
+        // reach the product folder.
+        copie.modenouveau((st.st_mode & 0111) ? 0777 : 0666);
+        copie.valider();
     } catch (...) {
         ::close(fd);
         throw;

@@ -72,9 +72,14 @@ public:
     // Copies the whole of an open file descriptor from its start.
     void copierdepuis(int source);
 
-    // Flushes, sets the permission bits (the given ones; otherwise those of
-    // the existing target; otherwise the usual ones for a new file) and
-    // renames over the target. Throws Echec, the target untouched, when any
+    // The mode of a new target before the umask (0666 unless set).
+    void modenouveau(mode_t mode) { modenouveau_ = mode; }
+
+    // Flushes, sets the permission bits (exactly the given ones; otherwise
+    // those of the existing target; otherwise modenouveau() less the umask;
+    // either of the last two with the owner's rights for the group, and the
+    // folder's group, in a folder its group may write) and renames over the
+    // target. Throws Echec, the target untouched, when any
     // of it fails (a folder in the target's place, a full disk, a target
     // this user may not write). The file's data is on the disk before the
     // rename; the rename itself is made durable here, or, given dossiers,
@@ -117,10 +122,11 @@ private:
     int fd_ = -1;
     off_t ecrits_ = 0;  // bytes written by ecrire()
     off_t envoyes_ = 0; // of which the disk was asked to write so many
+    mode_t modenouveau_ = 0666;
 };
 
-// Copies source over cible through a FichierAtomique, keeping the source's
-// permission bits. Throws Echec when the source is missing or not a regular
+// Copies source over cible through a FichierAtomique: a replaced file keeps
+// its mode, a new one is executable when the source is. Throws Echec when the source is missing or not a regular
 // file, or when the copy fails; the target is then as it was. Given the
 // folders they must stay in, neither the source nor the target is reached
 // through a symbolic link: a link on the update medium is not copied.

@@ -1,9 +1,11 @@
 #include "records/fichierenreg.h"
 
 #include "records/cp1252.h"
+#include "records/droits.h"
 #include "base/echec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -43,6 +45,22 @@ int ouvrirregulier(const QString& chemin, int drapeaux)
     return fd;
 }
 
+// A record file this user created (or an earlier run of this user left)
+// in a folder its group may write gets the group's rights: the next teacher
+// of the group writes it in turn.
+void donnerdroitsdudossier(int fd, const QString& chemin)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())
+        return;
+    const int dossier =
+        ::open(QFile::encodeName(QFileInfo(chemin).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dossier < 0)
+        return;
+    donnerdroitsdugroupe(fd, dossier);
+    ::close(dossier);
+}
+
 } // namespace
 
 Fente::~Fente()
@@ -64,6 +82,8 @@ void Fente::ouvrirenreg(const QString& chemin)
     }
     if (fd < 0)
         throw Echec(raison("ouverture de", chemin));
+    if (mode == Mode::Enreg)
+        donnerdroitsdudossier(fd, chemin);
     fd_ = fd;
     mode_ = mode;
     ecrite_ = false;

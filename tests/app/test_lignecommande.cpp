@@ -41,6 +41,10 @@ TEST(LigneCommande, OptionsValides)
     o = lireoptions({"--chooser"}, erreur);
     ASSERT_TRUE(o);
     EXPECT_TRUE(o->choix);
+
+    o = lireoptions({"--repair-rights", "--product-dir", "/opt/velorine"}, erreur);
+    ASSERT_TRUE(o);
+    EXPECT_TRUE(o->reparation);
 }
 
 TEST(LigneCommande, ErreursDUtilisationEnFrancais)
@@ -66,6 +70,8 @@ TEST(LigneCommande, ErreursDUtilisationEnFrancais)
         {{"--unattended", "--auto", "--timeout", "x"}, "délai invalide : x (de 1 à 86400 secondes)"},
         {{"--product-dir", ""}, "le dossier du produit est vide"},
         {{"--unattended", "--chooser", "--auto"}, "--chooser ne va pas avec --unattended"},
+        {{"--repair-rights", "--unattended", "--auto"}, "--repair-rights ne va qu'avec --product-dir"},
+        {{"--repair-rights", "--chooser"}, "--repair-rights ne va qu'avec --product-dir"},
     };
     const QString invalide = QStringLiteral(" (http://, https://, ftp:// ou file:///, sans espace ni ? ni #)");
     for (const QString adresse : {"", "serveur/velorine", "gopher://s", "http://", "http:///chemin", "file:/srv/m",

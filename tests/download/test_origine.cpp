@@ -12,6 +12,7 @@
 #include "download/etapes.h"
 #include "download/origine.h"
 #include "platform/transfertcurl.h"
+#include "records/configuration.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace velorine;
 using namespace velorine::test;
@@ -712,6 +714,120 @@ TEST_F(OrigineSansFenetre, UneMiseAJourProuveeSeTermine)
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.erreurs, QStringLiteral("Actualisation terminée.: Vous disposez maintenant de la version 4\n"));
     EXPECT_EQ(lirefichier(b->chemin("LECON4.DAT")), Banc::contenu(4));
+}
+
+// The administrator's key, in the configuration folder, comes before any
+// key of the product folder; a key of the product folder is used only when
+// no other user could replace it. Each case: where the keys are and who may
+// write them, the key that signed the list, and whether the run is accepted
+// (level 4) or stops with the download failure before any file.
+TEST(OrigineConfiguree, LaCleDeLAdministrateurPasseAvantCelleDuProduit)
+{
+    if (!Cles::instance().pretes())
+        GTEST_SKIP() << "minisign absent (paquet Debian minisign)";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "demande root (fichiers d'un autre utilisateur)";
+    struct Cas {
+        const char* nom;
+        const char* configuree; // the configuration folder's key, or none
+        const char* duproduit;  // the product folder's key, or none
+        const char* signataire; // the key that signed the list, or none
+        std::function<void(const QString& conf, const QString& produit)> droits;
+        bool acceptee;
+    };
+    const auto rien = [](const QString&, const QString&) {};
+    const auto mode = [](const QString& chemin, mode_t m) { ::chmod(QFile::encodeName(chemin).constData(), m); };
+    const std::vector<Cas> cas{
+        {"clé configurée seule", "a", nullptr, "a", rien, true},
+        {"une clé du produit ne remplace pas la clé configurée", "a", "b", "b", rien, false},
+        {"la clé du produit enlevée : la preuve reste exigée", "a", nullptr, nullptr, rien, false},
+        {"clé du produit, dossier de l'éditeur", nullptr, "a", "a", rien, true},
+        {"clé du produit, dossier du groupe", nullptr, "a", "a",
+         [&](const QString&, const QString& p) { mode(p, 02775); }, false},
+        {"clé du produit modifiable par le groupe", nullptr, "a", "a",
+         [&](const QString&, const QString& p) { mode(p + "/VELORINE.PUB", 0664); }, false},
+        {"clé du produit d'un autre utilisateur", nullptr, "a", "a",
+         [](const QString&, const QString& p) {
+             ASSERT_EQ(::chown(QFile::encodeName(p + "/VELORINE.PUB").constData(), 65534, 65534), 0);
+         },
+         false},
+        {"clé configurée modifiable par d'autres", "a", nullptr, "a",
+         [&](const QString& c, const QString&) { mode(c + "/VELORINE.PUB", 0666); }, false},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        Banc b;
+        ASSERT_TRUE(b.pret());
+        const QString conf = b.racine.filePath("conf");
+        QDir().mkpath(conf);
+        reglerdossierconfiguration(conf);
+        QFile::remove(b.chemin("VELORINE.PUB"));
+        if (c.configuree)
+            QFile::copy(Cles::instance().publique(c.configuree), conf + "/VELORINE.PUB");
+        if (c.duproduit)
+            QFile::copy(Cles::instance().publique(c.duproduit), b.chemin("VELORINE.PUB"));
+        if (c.signataire)
+            b.signer(b.manifeste34(), c.signataire);
+        c.droits(conf, b.produit);
+        const bool relance = b.activer();
+        reglerdossierconfiguration(QStringLiteral("/nonexistent"));
+        EXPECT_EQ(relance, c.acceptee);
+        EXPECT_EQ(b.niveaulu(), c.acceptee ? QStringLiteral(" 4") : QStringLiteral(" 2"));
+        if (!c.acceptee) {
+            EXPECT_EQ(lignes(b.faux.dialogues.boites), QStringList{listerefusee});
+            EXPECT_FALSE(QFileInfo::exists(b.chemin("LECON3.DAT")));
+        }
+    }
+}
+
+// A list never changes which key proves the lists: a file it stores as
+// the key file, even in a proven list, is refused and nothing takes its
+// place.
+TEST_F(Origine, UneListeNePlacePasDeCle)
+{
+    const QByteArray cleb = lirefichier(Cles::instance().publique("b"));
+    ecrirefichier(b->surweb("cle.pub"), cleb);
+    b->liste({" 3", b->url("/cle.pub"), "velorine.PUB"});
+    b->signer(b->manifeste({{"VELORINE.PUB", cleb}}));
+    EXPECT_FALSE(b->activer());
+    EXPECT_EQ(lirefichier(b->chemin("VELORINE.PUB")), lirefichier(Cles::instance().publique("a")));
+    EXPECT_FALSE(QFileInfo::exists(b->chemin("velorine.PUB")));
+    EXPECT_EQ(b->niveaulu(), QStringLiteral(" 2"));
+}
+
+// Without any key, --verbose says once that the proof is off.
+TEST_F(OrigineSansFenetre, SansCleVerboseLeDitUneFois)
+{
+    QFile::remove(b->chemin("VELORINE.PUB"));
+    qputenv("VELORINE_MAJ_CONF_DIR", QFile::encodeName(b->racine.filePath("conf-vide")));
+    const Resultat r = lancer({"--verbose"});
+    qunsetenv("VELORINE_MAJ_CONF_DIR");
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(r.erreurs.count(QStringLiteral("preuve d'origine")), 1) << r.erreurs.toStdString();
+    EXPECT_TRUE(
+        r.erreurs.startsWith(QStringLiteral("velorine-maj: preuve d'origine: désactivée (aucune clé VELORINE.PUB)\n")))
+        << r.erreurs.toStdString();
+}
+
+// The real executable takes the administrator's key from its configuration
+// folder: a forged key and list in the product folder change nothing.
+TEST_F(OrigineSansFenetre, LaCleConfigureeServeAuProgramme)
+{
+    const QString conf = b->racine.filePath("conf");
+    QDir().mkpath(conf);
+    QFile::copy(Cles::instance().publique("a"), conf + "/VELORINE.PUB");
+    QFile::remove(b->chemin("VELORINE.PUB"));
+    QFile::copy(Cles::instance().publique("b"), b->chemin("VELORINE.PUB"));
+    b->signer(b->manifeste34(), "b");
+    qputenv("VELORINE_MAJ_CONF_DIR", QFile::encodeName(conf));
+    Resultat r = lancer();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.erreurs, QStringLiteral("Ouverture impossible: Téléchargement impossible\n"));
+    b->signer(b->manifeste34(), "a");
+    r = lancer();
+    qunsetenv("VELORINE_MAJ_CONF_DIR");
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(b->niveaulu(), QStringLiteral(" 4"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,51 @@ TEST(Relancer, DemarreVelorineExeDuDossierDuProduitEtTermine)
 
     ecrirefichier(d.filePath("velorine.exe"), "x"); // installed in lower case
     EXPECT_EQ(relance(d.path()), QStringList{d.path() + "/velorine.exe"});
+}
+
+// Root starts no program that another user could have changed: not from a
+// folder a group or others may write (the product folder of a school's
+// group), nor a program writable by them or another user's. It says why in
+// one line, and the updater still ends.
+TEST(Relancer, RootNeLancePasCeQueDAutresPeuventModifier)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "demande root";
+    struct Cas {
+        const char* nom;
+        mode_t dossier;
+        mode_t programme;
+        uid_t proprietaire;
+        bool lance;
+    };
+    const std::vector<Cas> cas{
+        {"dossier et programme de root", 0755, 0755, 0, true},
+        {"dossier du groupe", 02775, 0755, 0, false},
+        {"dossier de tous", 0777, 0755, 0, false},
+        {"programme modifiable par le groupe", 0755, 0775, 0, false},
+        {"programme d'un autre utilisateur", 0755, 0755, 65534, false},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        QTemporaryDir d;
+        const QString programme = d.filePath("VELORINE.EXE");
+        executable(programme, "#!/bin/sh\n");
+        ::chmod(QFile::encodeName(programme).constData(), c.programme);
+        ASSERT_EQ(::chown(QFile::encodeName(programme).constData(), c.proprietaire, 0), 0);
+        ::chmod(QFile::encodeName(d.path()).constData(), c.dossier);
+        testing::internal::CaptureStderr();
+        const QStringList demarres = relance(d.path());
+        const std::string erreurs = testing::internal::GetCapturedStderr();
+        if (c.lance) {
+            EXPECT_EQ(demarres, QStringList{programme});
+            EXPECT_EQ(erreurs, "");
+        } else {
+            EXPECT_EQ(demarres, QStringList());
+            EXPECT_EQ(erreurs, "velorine-maj: Velorine n'est pas relancé : root ne lance pas un programme que "
+                               "d'autres utilisateurs peuvent modifier ("
+                                   + programme.toStdString() + ")\n");
+        }
+    }
 }
 
 TEST(CoquillePosix, DemarreLeProduitDetacheDansSonDossier)

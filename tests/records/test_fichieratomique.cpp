@@ -3,9 +3,12 @@
 #include "impression.h"
 #include "records/fichieratomique.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <ctime>
+#include <optional>
+#include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -82,20 +85,16 @@ TEST(FichierAtomique, EchecsSansDegats)
     EXPECT_EQ(contenudossier(d.path()), QStringList{"dossier"});
 }
 
-TEST(CopierFichier, CopieLesOctetsEtLesDroits)
+TEST(CopierFichier, CopieLesOctets)
 {
     QTemporaryDir d;
     QByteArray gros(3 * 1024 * 1024 + 17, '\0');
     for (int i = 0; i < gros.size(); ++i)
         gros[i] = static_cast<char>(i * 7);
     ecrirefichier(d.filePath("source"), gros);
-    ::chmod(QFile::encodeName(d.filePath("source")).constData(), 0755);
     ecrirefichier(d.filePath("cible"), QByteArray(5 * 1024 * 1024, 'z'));
     copierfichier(d.filePath("source"), d.filePath("cible"));
     EXPECT_EQ(lirefichier(d.filePath("cible")), gros);
-    struct stat st {};
-    ::stat(QFile::encodeName(d.filePath("cible")).constData(), &st);
-    EXPECT_EQ(st.st_mode & 07777, 0755u);
 
     EXPECT_THROW(copierfichier(d.filePath("absent"), d.filePath("c2")), Echec);
     EXPECT_THROW(copierfichier(d.path(), d.filePath("c2")), Echec);
@@ -153,4 +152,91 @@ TEST(FichierAtomique, LesTemporairesDesExecutionsMortesSontEnleves)
     EXPECT_EQ(lirefichier(d.filePath("cible.dat")), QByteArray("neuf"));
     ::close(tube[1]);
     ::waitpid(enmarche, nullptr, 0);
+}
+
+namespace {
+
+mode_t modede(const QString& chemin)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(chemin).constData(), &st);
+    return st.st_mode & 07777;
+}
+
+} // namespace
+
+// The mode of a copied file: a replaced file keeps its own, as cp onto an
+// existing file does; a new one is executable when its source is. In a
+// folder its group may write, the group gets the owner's rights whatever
+// the umask and the source (a stick's 0644 file), so that the next teacher
+// of the group may replace it; a read-only file stays read-only.
+TEST(CopierFichier, LeModeEstCeluiDeLaCibleOuDuDossier)
+{
+    struct Cas {
+        const char* nom;
+        mode_t dossier;
+        mode_t umask;
+        mode_t source;
+        std::optional<mode_t> cible; // none: a new file
+        mode_t attendu;
+    };
+    const std::vector<Cas> cas{
+        {"remplacée, garde son mode", 0755, 022, 0755, 0640, 0640},
+        {"remplacée, reste exécutable", 0755, 022, 0644, 0755, 0755},
+        {"nouvelle, exécutable comme sa source", 0755, 022, 0755, std::nullopt, 0755},
+        {"nouvelle, selon l'umask", 0755, 027, 0666, std::nullopt, 0640},
+        {"nouvelle, jamais set-user-id", 0755, 022, 04755, std::nullopt, 0755},
+        {"groupe : remplacée depuis une clé en 0644", 02775, 022, 0644, 0644, 0664},
+        {"groupe : exécutable remplacé", 02775, 022, 0644, 0755, 0775},
+        {"groupe : nouvelle malgré l'umask 022", 02775, 022, 0644, std::nullopt, 0664},
+        {"groupe : nouvelle malgré l'umask 077", 02775, 077, 0755, std::nullopt, 0770},
+        {"groupe : lecture seule reste lecture seule", 02775, 022, 0644, 0444, 0444},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        QTemporaryDir d;
+        const QString produit = d.filePath("produit");
+        QDir().mkpath(produit);
+        ::chmod(QFile::encodeName(produit).constData(), c.dossier);
+        ecrirefichier(d.filePath("source"), "neuf");
+        ::chmod(QFile::encodeName(d.filePath("source")).constData(), c.source);
+        const QString cible = produit + "/CIBLE.DAT";
+        if (c.cible) {
+            ecrirefichier(cible, "ancien");
+            ::chmod(QFile::encodeName(cible).constData(), *c.cible);
+        }
+        const mode_t avant = ::umask(c.umask);
+        copierfichier(d.filePath("source"), cible);
+        ::umask(avant);
+        EXPECT_EQ(lirefichier(cible), QByteArray("neuf"));
+        EXPECT_EQ(modede(cible), c.attendu) << std::oct << modede(cible);
+    }
+}
+
+// In a folder its group may write, a new file gets the folder's group even
+// without the set-group-id bit; a mode asked for exactly (a file for its
+// owner only) gets nothing more.
+TEST(FichierAtomique, DansUnDossierDuGroupeLeFichierPrendSonGroupe)
+{
+    QTemporaryDir d;
+    const QString produit = d.filePath("produit");
+    QDir().mkpath(produit);
+    const gid_t groupe = 65534; // nogroup
+    ASSERT_EQ(::chown(QFile::encodeName(produit).constData(), 0, groupe), 0);
+    ::chmod(QFile::encodeName(produit).constData(), 0775);
+    {
+        FichierAtomique f(produit + "/NOUVEAU.DAT");
+        f.ecrire("x", 1);
+        f.valider();
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(produit + "/NOUVEAU.DAT").constData(), &st), 0);
+    EXPECT_EQ(st.st_gid, groupe);
+    EXPECT_EQ(st.st_mode & 0070, 0060u);
+    {
+        FichierAtomique f(produit + "/ETAT");
+        f.ecrire("x", 1);
+        f.valider(0600);
+    }
+    EXPECT_EQ(modede(produit + "/ETAT"), 0600u);
 }
