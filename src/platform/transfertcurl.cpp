@@ -195,6 +195,17 @@ bool etagvalide(const QByteArray& etag)
     return true;
 }
 
+// Whether an answer's validators recu name the same file as those recorded
+// with the start of it (si): by a strong entity tag when one was recorded,
+// otherwise by the modification date. An answer that names it by neither
+// does not.
+bool memefichier(const Validateurs& si, const Validateurs& recu)
+{
+    if (etagvalide(si.etag) && !si.etag.startsWith("W/"))
+        return recu.etag == si.etag;
+    return si.datemodif >= 0 && recu.datemodif == si.datemodif;
+}
+
 // A decimal number of at most 18 digits, nothing else; -1 otherwise.
 long long nombrestrict(const QByteArray& texte)
 {
@@ -576,9 +587,13 @@ bool TransfertCurl::Session::decider()
                 plagerefusee = true;
                 return false;
             }
-            // The file's date unchanged but not its length (changed within
-            // the second): the rest of another file. It is fetched whole.
-            if (requete.si.longueur >= 0 && p.total != requete.si.longueur) {
+            // The part is the rest of the file whose start the sink holds
+            // only when this answer names that file as the record does: by
+            // its strong tag, else its date. A server that ignores If-Range
+            // sends the rest of whatever it holds now; and a date unchanged
+            // with another length is a file changed within the second. The
+            // file is then fetched whole, never spliced.
+            if (!memefichier(requete.si, v) || (requete.si.longueur >= 0 && p.total != requete.si.longueur)) {
                 refaireentier = true;
                 return false;
             }

@@ -181,6 +181,35 @@ TEST_F(Reprise, UnFichierChangeEntreDeuxPassagesArriveEntier)
     EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), nouveau.size());
 }
 
+// The file replaced on the server by another of the same length, and a
+// server that ignores If-Range: it answers the rest's request with the rest
+// of the new file, under its new tag. The product file is the new file
+// whole, never the old start with the new end.
+TEST_F(Reprise, UnServeurQuiIgnoreIfRangeNeFaitJamaisCollerDeuxFichiers)
+{
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    const qint64 tenu = QFileInfo(chemin(partiel)).size();
+    ASSERT_GT(tenu, 0);
+    const QByteArray nouveau = donnees(gros.size(), 4);
+    ecrirefichier(web + QStringLiteral("/gros.bin"), nouveau);
+    vieillir(web + QStringLiteral("/gros.bin"), -5);
+    const QString port = QString::number(serveur->port());
+    serveur.reset();
+    serveur = std::make_unique<ServeurHttp>(
+        web, QStringList{QStringLiteral("--compte"), QStringLiteral("--ignoresi"), QStringLiteral("--port"), port});
+    ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+
+    const Resultat second = lancer();
+    EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+    EXPECT_EQ(second.erreurs, termine3);
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), nouveau);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+    // The part was offered, refused, and the file fetched whole.
+    EXPECT_EQ(serveur->journal().filter(QStringLiteral("STATUT /gros.bin 206")).size(), 1);
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), nouveau.size());
+}
+
 // Nothing is kept of a small file, nor of a file whose server names it by
 // no validator.
 TEST_F(Reprise, UnPetitFichierOuUnFichierSansValidateurNeLaisseRien)
@@ -311,7 +340,9 @@ TEST_F(Reprise, AvecLaPreuveUnFichierReprisEstVerifieEntier)
     ASSERT_TRUE(executer({"-G", "-W", "-p", publique, "-s", secrete}));
     ecrirefichier(chemin(QStringLiteral("VELORINE.PUB")), lirefichier(publique));
     liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
-    const auto somme = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex(); };
+    const auto somme = [](const QByteArray& b) {
+        return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex();
+    };
     const QString manifeste = web + QStringLiteral("/LISTE.MAJ.sha256");
     ecrirefichier(manifeste, somme(lirefichier(web + QStringLiteral("/LISTE.MAJ"))) + "  LISTE.MAJ\n" + somme(gros)
                                  + "  GROS.DAT\n");

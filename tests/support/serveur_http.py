@@ -44,10 +44,16 @@ path:
                           client to close
   /sansplages/PATH        no Accept-Ranges, and Range is ignored (200)
   /sansetag/PATH          no ETag: Last-Modified only
+  /ignoresi/MODE/PATH     If-Range is ignored: a Range always gets the rest
+                          of the file as it is now (206), with its validators
+                          (MODE "etag"), its date only ("date"), or none
+                          ("aucun")
   /faux206/MODE/PATH      a Range gets a 206 that lies: MODE "debut" (another
                           start), "total" (another total), "multi" (a
                           multipart answer), "longueur" (a Content-Length
                           that is not the part's)
+
+With --ignoresi every file is served as under /ignoresi/etag.
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
@@ -288,6 +294,10 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), plages=False)
             elif parties[:1] == ["sansetag"] and len(parties) >= 2:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), etag=False)
+            elif parties[:1] == ["ignoresi"] and len(parties) >= 3:
+                mode = parties[1]
+                self.fichier(urllib.parse.unquote("/" + "/".join(parties[2:])), etag=mode == "etag",
+                             date=mode != "aucun", ignoresi=True)
             elif parties[:1] == ["faux206"] and len(parties) >= 3:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[2:])), faux=parties[1])
             else:
@@ -295,7 +305,8 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             journal("FERME " + url.path)
 
-    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None, attendre=False):
+    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None, attendre=False, date=True,
+                ignoresi=False):
         racine = os.path.realpath(ARGS.dossier or ".")
         cible = os.path.realpath(os.path.join(racine, chemin.lstrip("/")))
         if not (cible == racine or cible.startswith(racine + os.sep)) or not os.path.isfile(cible):
@@ -305,8 +316,8 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             st = os.fstat(f.fileno())
             taille = st.st_size
             balise = '"%x-%x"' % (st.st_mtime_ns, taille)
-            date = email.utils.formatdate(int(st.st_mtime), usegmt=True)
-            validateurs = [("Last-Modified", date)]
+            datemodif = email.utils.formatdate(int(st.st_mtime), usegmt=True)
+            validateurs = [("Last-Modified", datemodif)] if date else []
             if etag:
                 validateurs.append(("ETag", balise))
             if plages:
@@ -334,12 +345,12 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                 si = self.headers.get("If-Range")
                 journal("PLAGE %s %s SI %s" % (chemin, plage, si or ""))
                 m = re.fullmatch(r"bytes=(\d+)-", plage.strip())
-                if si is None:
+                if si is None or ignoresi or ARGS.ignoresi:
                     valable = True
                 elif si.startswith('"') or si.startswith("W/"):
                     valable = etag and si == balise
                 else:
-                    valable = si == date
+                    valable = si == datemodif
                 if plages and m and valable:
                     debut = int(m.group(1))
                     if debut >= taille:
@@ -417,6 +428,7 @@ def main():
     p.add_argument("--digest")
     p.add_argument("--keepalive", action="store_true")
     p.add_argument("--compte", action="store_true")
+    p.add_argument("--ignoresi", action="store_true")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
