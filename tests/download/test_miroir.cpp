@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace velorine::test;
@@ -43,6 +44,16 @@ QMap<QString, QByteArray> instantane(const QString& dossier)
                          : info.isDir()   ? QByteArray("/")
                                           : lirefichier(info.filePath()));
     }
+    return tout;
+}
+
+// What the mirror serves: its top (the links the room reads) and the
+// version they lead to, as a room machine sees them through the links;
+// the folders of versions not served left out.
+QMap<QString, QByteArray> servi(const QString& dossier)
+{
+    QMap<QString, QByteArray> tout = instantane(dossier);
+    tout.removeIf([](const auto& e) { return e.key().startsWith(QStringLiteral("version-")); });
     return tout;
 }
 
@@ -93,7 +104,8 @@ protected:
     // The publisher's list: groups of level, address, name.
     void publier(const QStringList& entrees)
     {
-        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(QStringList{"MAJQZ7INTERNET"} + entrees));
+        ecrirefichier(web + QStringLiteral("/LISTE.MAJ"),
+                      fichierenregistrements(QStringList{"MAJQZ7INTERNET"} + entrees));
     }
     // Levels 3 to 5, one in a sub-folder with a name that needs encoding.
     void publiertrois()
@@ -104,12 +116,16 @@ protected:
 
     Resultat mirer(const QStringList& autres = {}, const QStringList& prefixe = {})
     {
-        return lancer(QStringList{"--product-dir", serveurproduit, "--unattended", "--mirror", miroir, "--base-url", base}
-                          + autres,
-                      prefixe);
+        return lancer(
+            QStringList{"--product-dir", serveurproduit, "--unattended", "--mirror", miroir, "--base-url", base}
+                + autres,
+            prefixe);
     }
 
     QTemporaryDir racine;
+    // The folder of the version served, through its link.
+    QString courant() const { return miroir + QStringLiteral("/courant"); }
+
     QString web, serveurproduit, poste, salle, miroir, base;
     std::unique_ptr<ServeurHttp> editeur;
     std::unique_ptr<ServeurHttp> serveursalle;
@@ -121,18 +137,22 @@ TEST_F(Miroir, UnPosteSeMetAJourDepuisLeMiroirSeul)
     const Resultat r = mirer();
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.erreurs, "Miroir à jour: 3 fichiers dans le miroir, dont 3 téléchargés\n");
-    EXPECT_EQ(contenudossier(miroir),
-              (QStringList{".velorine-miroir", "DONNEES", QStringLiteral("DONNEES/Sons \u00e9t\u00e9.DAT"), "LECON3.DAT",
-                           "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
-    EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
-    EXPECT_EQ(lirefichier(miroir + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")), "Niveau 4");
+    EXPECT_EQ(contenudossier(courant()),
+              (QStringList{".velorine-miroir", "DONNEES", QStringLiteral("DONNEES/Sons \u00e9t\u00e9.DAT"),
+                           "LECON3.DAT", "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
+    EXPECT_EQ(QFileInfo(courant()).symLinkTarget(), miroir + "/version-1");
+    for (const char* nom : {"LISTE.MAJ", "LISTE.MAJ.origine", "LISTE.MAJ.sha256", "LISTE.MAJ.sha256.minisig"})
+        EXPECT_EQ(QFile::symLinkTarget(miroir + '/' + nom), miroir + "/courant/" + nom);
+    EXPECT_EQ(lirefichier(courant() + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(courant() + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")), "Niveau 4");
     // The publisher's list untouched; the mirror's names its files in the
     // mirror, each part of the path percent-encoded, in the same groups.
     EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.origine"), lirefichier(web + "/LISTE.MAJ"));
     EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")),
-              (QStringList{"MAJQZ7INTERNET", " 3", base + "/LECON3.DAT", "LECON3.DAT", " 4",
-                           base + "/DONNEES/Sons%20%C3%A9t%C3%A9.DAT", QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"),
-                           " 5", base + "/LECON5.DAT", "LECON5.DAT"}));
+              (QStringList{"MAJQZ7INTERNET", " 3", base + "/version-1/LECON3.DAT", "LECON3.DAT", " 4",
+                           base + "/version-1/DONNEES/Sons%20%C3%A9t%C3%A9.DAT",
+                           QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"), " 5", base + "/version-1/LECON5.DAT",
+                           "LECON5.DAT"}));
 
     // The publisher is gone: a room machine at level 2 updates from the
     // mirror alone.
@@ -158,9 +178,9 @@ TEST_F(Miroir, LaListePuisChaqueFichierUneFoisPuisLaPreuve)
     publiertrois();
     const Resultat r = mirer({"--parallel", "1"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(editeur->journal(), (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /f4.dat", "GET /f5.dat",
-                                               "GET /LISTE.MAJ.sha256", "GET /LISTE.MAJ.sha256.minisig",
-                                               "GET /LISTE.MAJ.origine"}));
+    EXPECT_EQ(editeur->journal(),
+              (QStringList{"GET /LISTE.MAJ", "GET /f3.dat", "GET /f4.dat", "GET /f5.dat", "GET /LISTE.MAJ.sha256",
+                           "GET /LISTE.MAJ.sha256.minisig", "GET /LISTE.MAJ.origine"}));
 }
 
 // A run killed in the middle (the server's machine stopped, a kill -9)
@@ -169,7 +189,7 @@ TEST_F(Miroir, UnMiroirTueEnCoursDeRouteLaisseLePrecedentEntier)
 {
     publiertrois();
     ASSERT_EQ(mirer().code, 0);
-    const QMap<QString, QByteArray> avant = instantane(miroir);
+    const QMap<QString, QByteArray> avant = servi(miroir);
     ecrirefichier(web + "/f3.dat", "Niveau 3 corrigé");
     publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/bloque/30000"), "LECON4.DAT"});
     QProcess p;
@@ -178,7 +198,7 @@ TEST_F(Miroir, UnMiroirTueEnCoursDeRouteLaisseLePrecedentEntier)
     ASSERT_TRUE(editeur->attendre("GET /bloque/30000"));
     p.kill();
     ASSERT_TRUE(p.waitForFinished(10000));
-    EXPECT_EQ(instantane(miroir), avant);
+    EXPECT_EQ(servi(miroir), avant);
 }
 
 // A large file whose fetch breaks off keeps its start hidden in the mirror;
@@ -197,13 +217,15 @@ TEST_F(Miroir, UnGrosFichierCoupeEstFiniParLeMiroirSuivant)
         editeur = std::make_unique<ServeurHttp>(web, QStringList{"--compte"});
         ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
         adresseliste(serveurproduit, editeur->url("/LISTE.MAJ"));
-        publier({" 3", editeur->url("/coupeunefois/gros.dat"), "GROS.DAT", " 4", editeur->url("/f4.dat"), "LECON4.DAT"});
+        publier(
+            {" 3", editeur->url("/coupeunefois/gros.dat"), "GROS.DAT", " 4", editeur->url("/f4.dat"), "LECON4.DAT"});
 
         Resultat r = mirer({"--parallel", "1"});
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.erreurs, "Miroir impossible: Téléchargement impossible\n");
-        EXPECT_EQ(contenudossier(miroir), (QStringList{".GROS.DAT.velorine-partiel", ".GROS.DAT.velorine-partiel.infos"}));
-        const qint64 garde = QFileInfo(miroir + "/.GROS.DAT.velorine-partiel").size();
+        EXPECT_EQ(contenudossier(miroir), (QStringList{"version-1", "version-1/.GROS.DAT.velorine-partiel",
+                                                       "version-1/.GROS.DAT.velorine-partiel.infos"}));
+        const qint64 garde = QFileInfo(miroir + "/version-1/.GROS.DAT.velorine-partiel").size();
         EXPECT_GT(garde, 0);
         EXPECT_LT(garde, taille);
 
@@ -215,9 +237,9 @@ TEST_F(Miroir, UnGrosFichierCoupeEstFiniParLeMiroirSuivant)
         r = mirer({"--parallel", "1"});
         EXPECT_EQ(r.code, 0);
         EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 2 téléchargés\n");
-        EXPECT_TRUE(lirefichier(miroir + "/GROS.DAT") == attendu);
-        EXPECT_EQ(contenudossier(miroir), (QStringList{".velorine-miroir", "GROS.DAT", "LECON4.DAT", "LISTE.MAJ",
-                                                       "LISTE.MAJ.origine"}));
+        EXPECT_TRUE(lirefichier(courant() + "/GROS.DAT") == attendu);
+        EXPECT_EQ(contenudossier(courant()),
+                  (QStringList{".velorine-miroir", "GROS.DAT", "LECON4.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
         const QString reste = QStringLiteral("ENVOYE /gros.dat %1").arg(change ? taille : taille - garde);
         EXPECT_TRUE(editeur->attendre(reste)) << editeur->journal().join('\n').toStdString();
         const QStringList plages = editeur->journal().filter("PLAGE /gros.dat");
@@ -249,7 +271,8 @@ TEST_F(Miroir, UnPosteAvecLaClePrendDuMiroirLesFichiersDeLEditeurSeulement)
     publier({" 3", editeur->url("/LECON3.DAT"), "LECON3.DAT", " 4", editeur->url("/DONNEES/SONS.DAT"),
              "DONNEES\\SONS.DAT", " 5", editeur->url("/LECON5.DAT"), "LECON5.DAT"});
     QProcess signer;
-    signer.start("/usr/bin/python3", {QStringLiteral(VELORINE_SOURCE_DIR "/scripts/signer-liste"), web, cles + "/secrete.key"});
+    signer.start("/usr/bin/python3",
+                 {QStringLiteral(VELORINE_SOURCE_DIR "/scripts/signer-liste"), web, cles + "/secrete.key"});
     ASSERT_TRUE(signer.waitForFinished(30000));
     ASSERT_EQ(signer.exitCode(), 0) << signer.readAllStandardError().toStdString();
     ASSERT_EQ(mirer().code, 0);
@@ -268,7 +291,7 @@ TEST_F(Miroir, UnPosteAvecLaClePrendDuMiroirLesFichiersDeLEditeurSeulement)
     EXPECT_EQ(lirefichier(racine.filePath("poste1/DONNEES/SONS.DAT")), "Niveau 4");
 
     // Whoever controls the mirror changes a program there.
-    ecrirefichier(miroir + "/LECON5.DAT", "Programme pirate");
+    ecrirefichier(courant() + "/LECON5.DAT", "Programme pirate");
     r = poste(racine.filePath("poste2"));
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.erreurs, "Mise à jour impossible: Téléchargement impossible\n");
@@ -287,10 +310,10 @@ TEST_F(Miroir, UnNomDonneDeuxFoisEstUnSeulFichierCeluiDuDernierGroupe)
     const Resultat r = mirer();
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.erreurs, "Miroir à jour: 1 fichiers dans le miroir, dont 1 téléchargés\n");
-    EXPECT_EQ(lirefichier(miroir + "/LECON.DAT"), "Niveau 5");
+    EXPECT_EQ(lirefichier(courant() + "/LECON.DAT"), "Niveau 5");
     EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")),
-              (QStringList{"MAJQZ7INTERNET", " 3", base + "/LECON.DAT", "LECON.DAT", "1e400",
-                           "http://ailleurs.invalid/x", "X.DAT", " 5", base + "/LECON.DAT", "lecon.dat"}));
+              (QStringList{"MAJQZ7INTERNET", " 3", base + "/version-1/LECON.DAT", "LECON.DAT", "1e400",
+                           "http://ailleurs.invalid/x", "X.DAT", " 5", base + "/version-1/LECON.DAT", "lecon.dat"}));
 }
 
 // Whatever goes wrong, the mirror of the last run stays whole: the same
@@ -301,7 +324,7 @@ TEST_F(Miroir, UnMiroirRateLaisseLePrecedentEntier)
     ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature");
     publiertrois();
     ASSERT_EQ(mirer().code, 0);
-    const QMap<QString, QByteArray> avant = instantane(miroir);
+    const QMap<QString, QByteArray> avant = servi(miroir);
     const QByteArray paranet = lirefichier(serveurproduit + "/PARANET.LST");
 
     struct Cas {
@@ -322,15 +345,13 @@ TEST_F(Miroir, UnMiroirRateLaisseLePrecedentEntier)
                       "LECON6.DAT", " 7", editeur->url("/f5.dat"), "LECON7.DAT"});
          },
          "Miroir impossible: Téléchargement impossible\n"},
-        {"une preuve d'origine démesurée",
-         [&] { ecrirefichier(web + "/LISTE.MAJ.sha256", QByteArray(2 << 20, 'x')); },
+        {"une preuve d'origine démesurée", [&] { ecrirefichier(web + "/LISTE.MAJ.sha256", QByteArray(2 << 20, 'x')); },
          "Miroir impossible: Téléchargement impossible\n"},
         {"un nom qui sort du dossier",
-         [&] { publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/f4.dat"), "..\\x.dat"}); },
+         [&] {
+             publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/f4.dat"), "..\\x.dat"});
+         },
          "Miroir impossible: Nom de fichier refusé dans la liste : ..\\x.dat\n"},
-        {"un dossier à la place d'un fichier",
-         [&] { publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/f4.dat"), "donnees"}); },
-         "Miroir impossible: Ecriture sur disque impossible\n"},
         {"une liste absente", [&] { QFile::remove(web + "/LISTE.MAJ"); },
          "Ouverture impossible: Téléchargement impossible\n"},
         {"pas une liste", [&] { ecrirefichier(web + "/LISTE.MAJ", "<html>portail captif</html>"); },
@@ -350,7 +371,7 @@ TEST_F(Miroir, UnMiroirRateLaisseLePrecedentEntier)
         const Resultat r = mirer();
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.erreurs, c.ligne);
-        EXPECT_EQ(instantane(miroir), avant);
+        EXPECT_EQ(servi(miroir), avant);
     }
     EXPECT_FALSE(QFileInfo::exists(serveurproduit + "/PARANET.LST"));
 }
@@ -384,8 +405,8 @@ TEST_F(Miroir, LesNomsHostilesNEcriventRienHorsDuMiroir)
         {".LECON3.DAT.velorine-partiel", refus + ".LECON3.DAT.velorine-partiel\n"},
         {"D\\.X.velorine-partiel.INFOS", refus + "D\\.X.velorine-partiel.INFOS\n"},
         {"D\\.velorine-maj.1.0", refus + "D\\.velorine-maj.1.0\n"},
+        {"D\\.velorine-lien.LECON3.DAT", refus + "D\\.velorine-lien.LECON3.DAT\n"},
         {".", refus + ".\n"},
-        {"LIEN\\secret", "Miroir impossible: Ecriture sur disque impossible\n"},
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.nom.toStdString());
@@ -403,16 +424,29 @@ TEST_F(Miroir, LesNomsHostilesNEcriventRienHorsDuMiroir)
         EXPECT_EQ(contenudossier(salle), (QStringList{"velorine", "velorine/LIEN", "velorine/LIEN/secret"}));
     }
 
-    // A link in a file's own place is replaced, never written through.
-    QDir(miroir).removeRecursively();
-    QDir().mkpath(miroir);
-    lier(dehors.filePath("secret"), miroir + "/LECON3.DAT");
-    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT"});
-    const Resultat r = mirer();
+    // A link beside the versions is never followed: the name beneath it
+    // is a folder of the new version.
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"), "LIEN\\secret"});
+    Resultat r = mirer();
     EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
-    EXPECT_FALSE(QFileInfo(miroir + "/LECON3.DAT").isSymLink());
-    EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(courant() + "/LIEN/secret"), "Niveau 4");
+    EXPECT_FALSE(QFileInfo(courant() + "/LIEN").isSymLink());
     EXPECT_EQ(lirefichier(dehors.filePath("secret")), "secret");
+
+    // Links in the folder of the version being made (a run killed there,
+    // then someone's doing) are replaced, never written through.
+    QDir(miroir).removeRecursively();
+    QDir().mkpath(miroir + "/version-1");
+    lier(dehors.filePath("secret"), miroir + "/version-1/LECON3.DAT");
+    lier(dehors.path(), miroir + "/version-1/LIEN");
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"), "LIEN\\secret"});
+    r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_FALSE(QFileInfo(courant() + "/LECON3.DAT").isSymLink());
+    EXPECT_EQ(lirefichier(courant() + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_FALSE(QFileInfo(courant() + "/LIEN").isSymLink());
+    EXPECT_EQ(lirefichier(dehors.filePath("secret")), "secret");
+    EXPECT_EQ(contenudossier(dehors.path()), QStringList{"secret"});
 }
 
 // A record holds 126 bytes: an address in the mirror that would not fit is
@@ -424,9 +458,10 @@ TEST_F(Miroir, UneAdresseTropLonguePourUnEnregistrementEstRefusee)
     for (const int longueur : {126, 127}) {
         SCOPED_TRACE(longueur);
         QDir(miroir).removeRecursively();
-        // base + "/LECON3.DAT" is the address of the file in the mirror.
-        base = debut + '/' + QString(longueur - static_cast<int>(debut.size()) - 1 - 11, u'a');
-        const QString adresse = base + "/LECON3.DAT";
+        // base + "/version-1/LECON3.DAT" is the address of the file in the
+        // mirror.
+        base = debut + '/' + QString(longueur - static_cast<int>(debut.size()) - 1 - 21, u'a');
+        const QString adresse = base + "/version-1/LECON3.DAT";
         ASSERT_EQ(adresse.size(), longueur);
         const Resultat r = mirer();
         if (longueur == 126) {
@@ -465,9 +500,10 @@ TEST_F(Miroir, LaPreuveDOrigineEstCopieeTelleQuelleOuRetiree)
                                    "liste (.sha256 et .sha256.minisig) : le miroir n'en a pas\n"))
         << r.erreurs.toStdString();
     // The state file is the mirror's own.
-    EXPECT_EQ(QFileInfo(miroir + "/.velorine-miroir").permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+    EXPECT_EQ(QFileInfo(courant() + "/.velorine-miroir").permissions()
+                  & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
               QFileDevice::Permissions());
-    EXPECT_TRUE(QFileInfo(miroir + "/LECON3.DAT").permissions() & QFileDevice::ReadOther);
+    EXPECT_TRUE(QFileInfo(courant() + "/LECON3.DAT").permissions() & QFileDevice::ReadOther);
     EXPECT_TRUE(r.erreurs.endsWith("Miroir à jour: 3 fichiers dans le miroir, dont 0 téléchargés\n"));
 }
 
@@ -514,11 +550,11 @@ TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
          1},
         // The mirror's copy is no longer what was received: fetched whole.
         {"un fichier changé dans le miroir",
-         [&] { ecrirefichier(miroir + "/LECON5.DAT", "abîmé"); },
+         [&] { ecrirefichier(courant() + "/LECON5.DAT", "abîmé"); },
          {"STATUT /f3.dat 304", "STATUT /f4.dat 304", "ENVOYE /f5.dat 8"},
          1},
         {"un fichier effacé du miroir",
-         [&] { QFile::remove(miroir + "/LECON3.DAT"); },
+         [&] { QFile::remove(courant() + "/LECON3.DAT"); },
          {"ENVOYE /f3.dat 8", "STATUT /f4.dat 304", "STATUT /f5.dat 304"},
          1},
         // Another address: another file, whatever the server says of it.
@@ -532,7 +568,7 @@ TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
          1},
         // A state file that is not ours is no harm: everything whole.
         {"un état illisible",
-         [&] { ecrirefichier(miroir + "/.velorine-miroir", "velorine-miroir 1\nLECON3.DAT\t\t\t\n\x01\xff"); },
+         [&] { ecrirefichier(courant() + "/.velorine-miroir", "velorine-miroir 2\nLECON3.DAT\t\t\t\n\x01\xff"); },
          {"ENVOYE /g3.dat 8", "ENVOYE /f4.dat 17", "ENVOYE /f5.dat 8"},
          3},
     };
@@ -542,8 +578,8 @@ TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
         const int deja = static_cast<int>(envoyes().size());
         const Resultat r = mirer({"--parallel", "1"});
         EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.erreurs, QStringLiteral("Miroir à jour: 3 fichiers dans le miroir, dont %1 téléchargés\n")
-                                 .arg(c.telecharges));
+        EXPECT_EQ(r.erreurs,
+                  QStringLiteral("Miroir à jour: 3 fichiers dans le miroir, dont %1 téléchargés\n").arg(c.telecharges));
         attendre(deja + c.journal.size());
         // (In any order: each server thread logs on its own.)
         QStringList vus = envoyes().mid(deja);
@@ -551,10 +587,10 @@ TEST_F(Miroir, SeulCeQuiAChangeEstTelechargeANouveau)
         vus.sort();
         attendus.sort();
         EXPECT_EQ(vus, attendus);
-        EXPECT_EQ(lirefichier(miroir + "/LECON3.DAT"), "Niveau 3");
-        EXPECT_EQ(lirefichier(miroir + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")),
+        EXPECT_EQ(lirefichier(courant() + "/LECON3.DAT"), "Niveau 3");
+        EXPECT_EQ(lirefichier(courant() + QStringLiteral("/DONNEES/Sons \u00e9t\u00e9.DAT")),
                   QByteArray("Niveau 4") + (QByteArray(c.nom) == "rien de changé" ? "" : " corrigé"));
-        EXPECT_EQ(lirefichier(miroir + "/LECON5.DAT"), "Niveau 5");
+        EXPECT_EQ(lirefichier(courant() + "/LECON5.DAT"), "Niveau 5");
     }
 }
 
@@ -569,7 +605,7 @@ TEST_F(Miroir, UnEditeurSurFtp)
     Resultat r = mirer();
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 2 téléchargés\n");
-    EXPECT_EQ(lirefichier(miroir + "/LECON4.DAT"), "Niveau 4");
+    EXPECT_EQ(lirefichier(courant() + "/LECON4.DAT"), "Niveau 4");
     EXPECT_FALSE(QFileInfo::exists(miroir + "/LISTE.MAJ.sha256"));
 
     ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes");
@@ -602,8 +638,8 @@ TEST_F(Miroir, UnMiroirDUnMiroirGardeLaListeEtLaPreuveDeLEditeur)
     EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.origine"), lirefichier(web + "/LISTE.MAJ"));
     EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.sha256"), "empreintes");
     EXPECT_EQ(lirefichier(second + "/LISTE.MAJ.sha256.minisig"), "signature");
-    EXPECT_EQ(lirefichier(second + "/LECON5.DAT"), "Niveau 5");
-    EXPECT_EQ(enregistrements(lirefichier(second + "/LISTE.MAJ")).value(8), baseecole + "/LECON5.DAT");
+    EXPECT_EQ(lirefichier(second + "/courant/LECON5.DAT"), "Niveau 5");
+    EXPECT_EQ(enregistrements(lirefichier(second + "/LISTE.MAJ")).value(8), baseecole + "/version-1/LECON5.DAT");
 }
 
 // The files the new list no longer names go; files the mirror did not put
@@ -616,8 +652,22 @@ TEST_F(Miroir, LesFichiersQueLaListeNeNommePlusSontRetires)
     publier({" 5", editeur->url("/f5.dat"), "LECON5.DAT"});
     const Resultat r = mirer();
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(contenudossier(miroir), (QStringList{".velorine-miroir", "DONNEES", "LECON5.DAT", "LISTE.MAJ",
-                                                   "LISTE.MAJ.origine", "index.html"}));
+    EXPECT_EQ(contenudossier(courant()),
+              (QStringList{".velorine-miroir", "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
+    EXPECT_EQ(lirefichier(miroir + "/index.html"), "<html>Miroir de la salle 12</html>");
+    // The version before stays for the machines that read its list; the
+    // next run removes it. A file that did not change is one file on disk.
+    EXPECT_TRUE(QFileInfo(miroir + "/version-1/LECON3.DAT").isFile());
+    ASSERT_EQ(mirer().code, 0);
+    EXPECT_FALSE(QFileInfo::exists(miroir + "/version-1"));
+    EXPECT_EQ(QFileInfo(courant()).symLinkTarget(), miroir + "/version-3");
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(::stat(QFile::encodeName(miroir + "/version-2/LECON5.DAT").constData(), &a), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(miroir + "/version-3/LECON5.DAT").constData(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(contenudossier(miroir + "/version-3"),
+              (QStringList{".velorine-miroir", "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
 }
 
 // The mirror on a shared folder: the publisher's list and its files are
@@ -632,7 +682,7 @@ TEST_F(Miroir, UnDossierPartageAvecDesAdressesFile)
     base = local(miroir);
     const Resultat r = mirer();
     EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
-    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")).value(2), local(miroir + "/LECON3.DAT"));
+    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")).value(2), local(miroir + "/version-1/LECON3.DAT"));
 
     niveau(poste, " 2");
     adresseliste(poste, local(miroir + "/LISTE.MAJ"));
