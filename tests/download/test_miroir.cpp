@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -49,11 +50,15 @@ QMap<QString, QByteArray> instantane(const QString& dossier)
 
 // What the mirror serves: its top (the links the room reads) and the
 // version they lead to, as a room machine sees them through the links;
-// the folders of versions not served left out.
+// the folders of versions not served left out, and a link a killed run
+// was about to rename (".velorine-lien.courant"), which the next run
+// removes.
 QMap<QString, QByteArray> servi(const QString& dossier)
 {
     QMap<QString, QByteArray> tout = instantane(dossier);
-    tout.removeIf([](const auto& e) { return e.key().startsWith(QStringLiteral("version-")); });
+    tout.removeIf([](const auto& e) {
+        return e.key().startsWith(QStringLiteral("version-")) || e.key().startsWith(QStringLiteral(".velorine-lien."));
+    });
     return tout;
 }
 
@@ -199,6 +204,130 @@ TEST_F(Miroir, UnMiroirTueEnCoursDeRouteLaisseLePrecedentEntier)
     p.kill();
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(servi(miroir), avant);
+}
+
+// The last phase of a refresh from version A to version B, killed (SIGKILL)
+// or failing (ENOSPC, EIO) at each of its system calls that make or switch
+// a name, one after the other: the mirror served is always one whole
+// version, A or B (its list, every file the list names and the proof files
+// beside it), and the next run serves B whole.
+TEST_F(Miroir, UnRafraichissementTueOuEnEchecAChaqueEtapeSertUneVersionEntiere)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty())
+        GTEST_SKIP() << "strace absent (paquet Debian strace) : pannes impossibles à injecter";
+    ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes A");
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature A");
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    const QMap<QString, QByteArray> versiona = servi(miroir);
+    const QString sauvegarde = racine.filePath("miroir-a");
+    ASSERT_EQ(lancerprogramme({"cp", "-a", miroir, sauvegarde}).code, 0);
+    const auto revenir = [&] {
+        QDir(miroir).removeRecursively();
+        ASSERT_EQ(lancerprogramme({"cp", "-a", sauvegarde, miroir}).code, 0);
+    };
+    // Version B: a file changed, one dropped, one added, new proof files.
+    ecrirefichier(web + "/f3.dat", "Niveau 3 corrigé");
+    ecrirefichier(web + "/LISTE.MAJ.sha256", "empreintes B");
+    ecrirefichier(web + "/LISTE.MAJ.sha256.minisig", "signature B");
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"),
+             QStringLiteral("DONNEES\\Sons \u00e9t\u00e9.DAT"), " 6", editeur->url("/f5.dat"), "LECON6.DAT"});
+    ASSERT_EQ(mirer().code, 0);
+    const QMap<QString, QByteArray> versionb = servi(miroir);
+    ASSERT_NE(versiona, versionb);
+
+    const QString trace = racine.filePath("trace");
+    int injectees = 0;
+    for (const QString& panne : {QStringLiteral("signal=SIGKILL"), QStringLiteral("error=ENOSPC")}) {
+        for (const QString& appel : QStringList{"renameat", "renameat2", "rename", "linkat", "symlinkat", "fsync"}) {
+            if (appel == u"fsync" && panne.startsWith(u"signal"))
+                continue; // a kill there is a kill at the next step
+            for (int n = 1; n < 60; ++n) {
+                const std::string cas = (panne + " " + appel + " " + QString::number(n)).toStdString();
+                SCOPED_TRACE(cas);
+                revenir();
+                QFile::remove(trace);
+                const Resultat r =
+                    mirer({"--parallel", "1"},
+                          {"strace", "-f", "-qq", "-o", trace, "-e", "trace=" + appel, "-e",
+                           "inject=" + appel + ":"
+                               + (panne.startsWith(u"error") && appel == u"fsync" ? QStringLiteral("error=EIO") : panne)
+                               + ":when=" + QString::number(n)});
+                // The n-th call was made (and met its fault) when the trace
+                // holds n calls.
+                const QRegularExpression ligne(QStringLiteral("\\b") + appel + QStringLiteral("\\("));
+                const bool injectee = QString::fromUtf8(lirefichier(trace)).count(ligne) >= n;
+                const QMap<QString, QByteArray> vu = servi(miroir);
+                EXPECT_TRUE(vu == versiona || vu == versionb) << r.erreurs.toStdString();
+                if (!injectee) {
+                    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+                    EXPECT_EQ(vu, versionb);
+                    break;
+                }
+                ++injectees;
+                if (r.code != 0 && panne.startsWith(u"error")) {
+                    EXPECT_TRUE(r.erreurs.endsWith(" impossible\n")) << r.erreurs.toStdString();
+                }
+                // The next run repairs whatever was left.
+                const Resultat suivant = mirer({"--parallel", "1"});
+                EXPECT_EQ(suivant.code, 0) << suivant.erreurs.toStdString();
+                QMap<QString, QByteArray> repare = servi(miroir);
+                EXPECT_EQ(repare.value("courant/LISTE.MAJ.sha256"), "empreintes B");
+                EXPECT_EQ(repare.value("courant/LECON3.DAT"), "Niveau 3 corrigé");
+                EXPECT_EQ(repare.value("courant/LECON6.DAT"), "Niveau 5");
+                EXPECT_FALSE(repare.contains("courant/LECON5.DAT"));
+                const QRegularExpression version(QStringLiteral("/version-[0-9]+/"));
+                EXPECT_EQ(
+                    enregistrements(repare.value("courant/LISTE.MAJ")).replaceInStrings(version, "/version-N/"),
+                    enregistrements(versionb.value("courant/LISTE.MAJ")).replaceInStrings(version, "/version-N/"));
+            }
+        }
+    }
+    EXPECT_GT(injectees, 20);
+}
+
+// A room machine without the key, one fetch at a time, that reads the
+// mirror while it is refreshed from version A to version C gets version A
+// from start to end, and records A's level.
+TEST_F(Miroir, UnPosteQuiLitPendantUnRafraichissementRecoitUneSeuleVersion)
+{
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f4.dat"), "LECON4.DAT"});
+    ASSERT_EQ(mirer().code, 0);
+    // The room's server holds every file of a version until the flag goes.
+    const QString drapeau = racine.filePath("retenir");
+    ecrirefichier(drapeau, "");
+    serveursalle = std::make_unique<ServeurHttp>(salle, QStringList{"--retenir", drapeau});
+    ASSERT_TRUE(serveursalle->pret()) << qPrintable(serveursalle->erreur());
+    // (The list names the room's server of the first run: same folder, so
+    // the same paths; the test only changes the port.)
+    const QString premierebase = base;
+    base = serveursalle->url("/velorine");
+    ASSERT_EQ(mirer().code, 0);
+    niveau(poste, " 2");
+    adresseliste(poste, base + "/LISTE.MAJ");
+    QProcess machine;
+    machine.start(QStringLiteral(VELORINE_EXE),
+                  {"--product-dir", poste, "--unattended", "--auto", "--parallel", "1", "--timeout", "30"});
+    ASSERT_TRUE(serveursalle->attendre("RETENU /velorine/version-2/LECON3.DAT"))
+        << serveursalle->journal().join('\n').toStdString();
+
+    // Version C, mirrored to the end while the machine waits.
+    ecrirefichier(web + "/f3.dat", "Niveau 3 de C");
+    ecrirefichier(web + "/f5.dat", "Niveau 5 de C");
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 4", editeur->url("/f5.dat"), "LECON4.DAT", " 5",
+             editeur->url("/f5.dat"), "LECON5.DAT"});
+    ASSERT_EQ(mirer().code, 0);
+    EXPECT_EQ(lirefichier(courant() + "/LECON4.DAT"), "Niveau 5 de C");
+    QFile::remove(drapeau);
+
+    ASSERT_TRUE(machine.waitForFinished(60000));
+    EXPECT_EQ(machine.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(machine.readAllStandardError()),
+              "Actualisation terminée.: Vous disposez maintenant de la version 4\n");
+    EXPECT_EQ(lirefichier(poste + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(poste + "/LECON4.DAT"), "Niveau 4");
+    EXPECT_FALSE(QFileInfo::exists(poste + "/LECON5.DAT"));
+    (void)premierebase;
 }
 
 // A large file whose fetch breaks off keeps its start hidden in the mirror;

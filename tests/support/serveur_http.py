@@ -53,7 +53,9 @@ path:
                           multipart answer), "longueur" (a Content-Length
                           that is not the part's)
 
-With --ignoresi every file is served as under /ignoresi/etag.
+With --ignoresi every file is served as under /ignoresi/etag. With
+--retenir FLAG, a request for a file beneath a folder "version-N" is held
+(logged "RETENU <path>") while the file FLAG exists, 60 s at most.
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
@@ -221,6 +223,11 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
 
         url = urllib.parse.urlsplit(chemin)
         parties = [p for p in url.path.split("/") if p]
+        if ARGS.retenir and any(re.fullmatch(r"version-\d+", p) for p in parties[:-1]):
+            journal("RETENU " + url.path)
+            fin = time.monotonic() + 60
+            while os.path.exists(ARGS.retenir) and time.monotonic() < fin:
+                time.sleep(0.05)
         try:
             if url.path == "/redirige":
                 vers = urllib.parse.parse_qs(url.query).get("vers", ["/"])[0]
@@ -429,6 +436,7 @@ def main():
     p.add_argument("--keepalive", action="store_true")
     p.add_argument("--compte", action="store_true")
     p.add_argument("--ignoresi", action="store_true")
+    p.add_argument("--retenir")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
