@@ -5,6 +5,7 @@
 #include "app/lignecommande.h"
 #include "app/verification.h"
 #include "app/verrou.h"
+#include "platform/interruption.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -59,6 +60,11 @@ int main(int argc, char* argv[])
         ecrire(stdout, QStringLiteral("velorine-maj " VELORINE_VERSION "\n"));
         return 0;
     }
+
+    // A run without windows (the nightly service among them) stopped by a
+    // signal ends through its failure path, its partial files kept.
+    if (options->sansfenetre || !options->miroir.isEmpty() || options->verification)
+        intercepterarrets();
 
     const QString dossierproduit =
         options->dossierproduit.isEmpty() ? dossierexecutable() : QFileInfo(options->dossierproduit).absoluteFilePath();

@@ -40,6 +40,16 @@ std::optional<Partiel> lirepartiel(const QString& cible, const QString& racine);
 // Echec.
 void ecrirepartiel(const QString& cible, const QString& racine, const Partiel& partiel);
 
+// Creates cible's partial file, empty and named, for a fetch to write into
+// from its first byte: whatever stood at its name (a regular file or a
+// link) goes first, never written through. Throws Echec.
+void creerpartiel(const QString& cible, const QString& racine);
+
+// Whether a fetch of a file the server told of so may be kept in part and
+// taken up later: over seuilpartiel bytes, ranges served, and named by a
+// strong ETag or a modification date.
+bool partielgardable(const Validateurs& v);
+
 // Removes cible's partial file and its record, when they are regular files.
 void oterpartiel(const QString& cible, const QString& racine) noexcept;
 

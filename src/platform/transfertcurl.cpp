@@ -1,4 +1,5 @@
 #include "platform/transfertcurl.h"
+#include "platform/interruption.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -300,6 +301,7 @@ struct TransfertCurl::Session {
 
     bool annule = false;
     bool delaidepasse = false;
+    bool arrete = false; // a stop signal came: the fetch fails
     horloge::time_point dernieractivite = horloge::now();
 
     bool puitsenechec = false;
@@ -720,6 +722,8 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
 {
     if (encours_)
         throw Echec("un transfert est déjà en cours");
+    if (arretdemande() != 0)
+        throw Echec("arrêté par le signal " + std::to_string(arretdemande()));
 
     // The fetch ahead into this sink, taken over; one that failed is
     // started again, as a one-at-a-time run would fetch it, and its server
@@ -1074,6 +1078,10 @@ void TransfertCurl::pomper(Session& s) const
         s.livrer(false);
         if (s.annule)
             break;
+        if (arretdemande() != 0) {
+            s.arrete = true;
+            break;
+        }
         if (horloge::now() - s.dernieractivite >= delai) {
             s.delaidepasse = true;
             break;
@@ -1097,6 +1105,8 @@ void TransfertCurl::terminer(Session& s) const
     CURLcode resultat = s.resultat;
     if (s.annule)
         throw Echec("annulé");
+    if (s.arrete)
+        throw Echec("arrêté par le signal " + std::to_string(arretdemande()));
 
     // An FTP file found unchanged was stopped at its first byte.
     if (s.fini && (resultat == CURLE_OK || s.inchangeftp) && !s.puitsenechec) {

@@ -21,6 +21,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <csignal>
 #include <unistd.h>
 
 using namespace velorine;
@@ -140,6 +141,61 @@ TEST_F(Reprise, UnGrosFichierCoupeEstFiniParLaSuiteAuProchainPassage)
     ASSERT_EQ(plages.size(), 1);
     EXPECT_TRUE(plages[0].startsWith(QStringLiteral("PLAGE /gros.bin bytes=%1- SI \"").arg(tenu.size())))
         << plages[0].toStdString();
+}
+
+// A run killed (SIGKILL: a power cut does no better) or stopped (SIGTERM:
+// the service stopped) half-way through a large file: the bytes received are
+// on disk, named, from the first one, with their record; a stop ends the
+// run through its failure path. The next run asks only for the rest.
+TEST_F(Reprise, UnPassageTueOuArreteEnCoursDeRouteEstFiniParLaSuite)
+{
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QFile::remove(chemin(QStringLiteral("GROS.DAT")));
+        QStringList enregs(24);
+        enregs[23] = QStringLiteral(" 2");
+        ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+        serveur = std::make_unique<ServeurHttp>(web, QStringList{QStringLiteral("--compte")});
+        ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+        ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
+                      fichierenregistrements({"", "", "", "", "", "", serveur->url(QStringLiteral("/LISTE.MAJ"))}));
+        liste({{" 3", "/moitieunefois/gros.bin", "GROS.DAT"}});
+
+        QProcess p;
+        p.start(QStringLiteral(VELORINE_EXE), {"--product-dir", produit, "--unattended", "--auto", "--timeout", "60"});
+        ASSERT_TRUE(p.waitForStarted());
+        // The server holds the connection once half the file is sent.
+        const qint64 moitie = gros.size() / 2;
+        QDeadlineTimer limite(20000);
+        while (QFileInfo(chemin(partiel)).size() < moitie && !limite.hasExpired())
+            QThread::msleep(20);
+        ASSERT_EQ(QFileInfo(chemin(partiel)).size(), moitie);
+        EXPECT_TRUE(QFileInfo(chemin(infos)).isFile());
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        if (signal == SIGKILL) {
+            EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        } else {
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 1);
+            EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()), telechargementimpossible);
+        }
+        EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+        EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("GROS.DAT"))));
+        EXPECT_EQ(lirefichier(chemin(partiel)), gros.left(moitie));
+        EXPECT_TRUE(QFileInfo(chemin(infos)).isFile());
+
+        const Resultat second = lancer();
+        EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+        EXPECT_EQ(second.erreurs, termine3);
+        EXPECT_TRUE(lirefichier(chemin(QStringLiteral("GROS.DAT"))) == gros);
+        EXPECT_EQ(niveau(), QStringLiteral(" 3"));
+        EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+        const QList<long long> envoyes = envois(QStringLiteral("/gros.bin"));
+        ASSERT_EQ(envoyes.size(), 2);
+        EXPECT_EQ(envoyes[0], moitie);
+        EXPECT_EQ(envoyes[1], gros.size() - moitie);
+    }
 }
 
 // A link placed where the partial file is kept is replaced, never written

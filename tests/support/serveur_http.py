@@ -42,6 +42,7 @@ path:
                           then resets the connection; later ones are served
   /moitie/PATH            sends up to the file's middle, then waits for the
                           client to close
+  /moitieunefois/PATH     the first request as /moitie, later ones served
   /sansplages/PATH        no Accept-Ranges, and Range is ignored (200)
   /sansetag/PATH          no ETag: Last-Modified only
   /ignoresi/MODE/PATH     If-Range is ignored: a Range always gets the rest
@@ -297,6 +298,12 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             elif parties[:1] == ["moitie"] and len(parties) >= 2:
                 reste = "/" + "/".join(parties[1:])
                 self.fichier(urllib.parse.unquote(reste), coupe=True, attendre=True)
+            elif parties[:1] == ["moitieunefois"] and len(parties) >= 2:
+                reste = "/" + "/".join(parties[1:])
+                with COUPES_LOCK:
+                    premiere = reste not in COUPES
+                    COUPES.add(reste)
+                self.fichier(urllib.parse.unquote(reste), coupe=premiere, attendre=premiere)
             elif parties[:1] == ["sansplages"] and len(parties) >= 2:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), plages=False)
             elif parties[:1] == ["sansetag"] and len(parties) >= 2:
