@@ -102,10 +102,12 @@ Chercher chercheur(Etat& etat, Services& services, HoteEtapes& fenetre, Provenan
 }
 
 // The path of a file named by the update list: a Windows name under the
-// product folder. A name that would leave the folder, or that names the
-// folder itself, cannot be written.
+// product folder. A name that would leave the folder, that names the folder
+// itself, or one of the updater's own hidden files, cannot be written.
 QString cheminproduit(const QString& dossierproduit, const QString& nom)
 {
+    if (nomdelupdater(nom))
+        throw Echec("nom des fichiers cachés de la mise à jour : " + nom.toStdString());
     const QString chemin = resoudrenom(dossierproduit, nom);
     if (avecseparateur(chemin) == avecseparateur(dossierproduit))
         throw Echec("aucun nom de fichier");
@@ -129,8 +131,7 @@ public:
     // groupes: the positions in liste of the groups to fetch, in order.
     Avance(Transfert& transfert, const QStringList& liste, std::vector<int> groupes, const QString& produit,
            Provenance provenance)
-        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit),
-          provenance_(provenance)
+        : transfert_(transfert), liste_(liste), groupes_(std::move(groupes)), produit_(produit), provenance_(provenance)
     {
     }
     ~Avance() { transfert_.oublier(); }
@@ -182,7 +183,7 @@ private:
 Provenance provenanceliste(const QString& adresseliste)
 {
     return rogner(adresseliste).startsWith(QStringLiteral("file:"), Qt::CaseInsensitive) ? Provenance::Reglages
-                                                                                          : Provenance::Liste;
+                                                                                         : Provenance::Liste;
 }
 
 void cartesnet(Etat& etat, Services& services, HoteEtapes& fenetre)

@@ -304,12 +304,8 @@ struct Fichier {
 // refused rather than let a file stand in for the list or its proof.
 bool nomreserve(const QString& relatif)
 {
-    for (const QString& partie : relatif.split(u'/'))
-        if (partie.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive)
-            || partie.startsWith(QStringLiteral(".velorine-lien."), Qt::CaseInsensitive)
-            || partie.endsWith(QStringLiteral(".velorine-partiel"), Qt::CaseInsensitive)
-            || partie.endsWith(QStringLiteral(".velorine-partiel.infos"), Qt::CaseInsensitive))
-            return true;
+    if (nomdelupdater(relatif))
+        return true;
     for (const QString& propre : {fichiersmiroir::liste, fichiersmiroir::origine, fichiersmiroir::manifeste,
                                   fichiersmiroir::signature, fichiersmiroir::etat})
         if (relatif.compare(propre, Qt::CaseInsensitive) == 0)

@@ -218,6 +218,19 @@ bool partielgardable(const Validateurs& v)
            && ((!v.etag.isEmpty() && !v.etag.startsWith("W/")) || v.datemodif >= 0);
 }
 
+bool nomdelupdater(const QString& nom)
+{
+    for (const QString& partie : QString(nom).replace(u'\\', u'/').split(u'/')) {
+        const QString p = partie.trimmed();
+        if (p.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive)
+            || p.startsWith(QStringLiteral(".velorine-lien."), Qt::CaseInsensitive)
+            || p.endsWith(QString::fromLatin1(suffixepartiel), Qt::CaseInsensitive)
+            || p.endsWith(QString::fromLatin1(suffixeinfos), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 void oterpartiel(const QString& cible, const QString& racine) noexcept
 {
     Place place;

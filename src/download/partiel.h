@@ -50,6 +50,13 @@ void creerpartiel(const QString& cible, const QString& racine);
 // strong ETag or a modification date.
 bool partielgardable(const Validateurs& v);
 
+// Whether a name ("\\" or "/" separating its parts) has a part that is one of
+// the hidden names the updater makes beside the files it writes: a partial
+// file, its record, a temporary file (".velorine-maj.…") or a link about to
+// be renamed (".velorine-lien.…"), in any letter case. A list naming one is
+// refused: the next run's clean-up would remove the file it names.
+bool nomdelupdater(const QString& nom);
+
 // Removes cible's partial file and its record, when they are regular files.
 void oterpartiel(const QString& cible, const QString& racine) noexcept;
 

@@ -198,6 +198,27 @@ TEST_F(Reprise, UnPassageTueOuArreteEnCoursDeRouteEstFiniParLaSuite)
     }
 }
 
+// A list naming one of the updater's own hidden files (a partial file, its
+// record, a temporary file) is refused: the file is not created and the
+// level stays, where the next run's clean-up would have removed the file the
+// level claims.
+TEST_F(Reprise, UneListeQuiNommeLesFichiersCachesDeLaMiseAJourEstRefusee)
+{
+    ecrirefichier(web + QStringLiteral("/petit.bin"), "contenu");
+    for (const QString& nom :
+         {QStringLiteral(".GROS.DAT.velorine-partiel"), QStringLiteral(".GROS.DAT.velorine-partiel.infos"),
+          QStringLiteral(".velorine-maj.123.0"), QStringLiteral("DONNEES\\.SONS.DAT.VELORINE-PARTIEL"),
+          QStringLiteral(".velorine-lien.A.DAT"), QStringLiteral(" .gros.dat.velorine-partiel.INFOS")}) {
+        SCOPED_TRACE(nom.toStdString());
+        liste({{" 3", "/petit.bin", nom}});
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+        EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+        EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+    }
+}
+
 // A link placed where the partial file is kept is replaced, never written
 // through.
 TEST_F(Reprise, UnLienALaPlaceDuPartielEstRemplaceSansEtreSuivi)
