@@ -9,6 +9,7 @@
 #include "download/releve.h"
 #include "download/versionsmiroir.h"
 #include "records/donneesproduit.h"
+#include "records/dossiertemporaire.h"
 #include "records/etat.h"
 #include "records/fichieratomique.h"
 #include "records/nomswindows.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -377,7 +377,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
 
     // 2. The list, fetched and read as the update run does, into a
     // temporary folder of its own: the mirror's folder is not touched yet.
-    QTemporaryDir temporaire;
+    DossierTemporaire temporaire;
     if (!temporaire.isValid()) {
         dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
                           QStringLiteral("Ecriture sur disque impossible"));

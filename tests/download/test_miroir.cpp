@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -328,6 +329,56 @@ TEST_F(Miroir, UnPosteQuiLitPendantUnRafraichissementRecoitUneSeuleVersion)
     EXPECT_EQ(lirefichier(poste + "/LECON4.DAT"), "Niveau 4");
     EXPECT_FALSE(QFileInfo::exists(poste + "/LECON5.DAT"));
     (void)premierebase;
+}
+
+// The temporary folders that killed runs of --mirror (and --check) left in
+// the system's temporary folder go at the next such run: only folders of the
+// exact name, of this user, a minute old, that no living run holds; nothing
+// through a link.
+TEST_F(Miroir, LesDossiersTemporairesDesExecutionsTueesSontEnleves)
+{
+    publiertrois();
+    const QString tmp = racine.filePath("tmp");
+    const QString dehors = racine.filePath("dehors");
+    QDir().mkpath(tmp);
+    QDir().mkpath(dehors);
+    ecrirefichier(dehors + "/LISTE.MAJ", "à garder");
+    const auto dossier = [&](const QString& nom, bool vieux) {
+        QDir().mkpath(tmp + '/' + nom);
+        ecrirefichier(tmp + '/' + nom + "/LISTE.MAJ", "liste");
+        if (vieux) {
+            const auto t = static_cast<time_t>(std::time(nullptr) - 600);
+            const struct timespec dates[2] = {{t, 0}, {t, 0}};
+            ::utimensat(AT_FDCWD, QFile::encodeName(tmp + '/' + nom).constData(), dates, 0);
+        }
+    };
+    dossier("velorine-maj-Ab12Cd", true);  // a killed run's: removed
+    dossier("velorine-maj-jeune1", false); // just made by a run starting
+    dossier("velorine-maj-vivant", true);  // held by a living run
+    dossier("velorine-maj-autre1", true);  // another user's
+    dossier("velorine-maj-Ab12Cde", true); // another name
+    dossier("autre-Ab12Cd", true);
+    ASSERT_EQ(::chown(QFile::encodeName(tmp + "/velorine-maj-autre1").constData(), 65534, 65534), 0);
+    ASSERT_EQ(
+        ::symlink(QFile::encodeName(dehors).constData(), QFile::encodeName(tmp + "/velorine-maj-lien12").constData()),
+        0);
+    const int vivant =
+        ::open(QFile::encodeName(tmp + "/velorine-maj-vivant").constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(vivant, 0);
+    ASSERT_EQ(::flock(vivant, LOCK_EX | LOCK_NB), 0);
+
+    const QByteArray avant = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    const Resultat r = mirer();
+    qputenv("TMPDIR", avant);
+    ::close(vivant);
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(contenudossier(tmp),
+              (QStringList{"autre-Ab12Cd", "autre-Ab12Cd/LISTE.MAJ", "velorine-maj-Ab12Cde",
+                           "velorine-maj-Ab12Cde/LISTE.MAJ", "velorine-maj-autre1", "velorine-maj-autre1/LISTE.MAJ",
+                           "velorine-maj-jeune1", "velorine-maj-jeune1/LISTE.MAJ", "velorine-maj-lien12",
+                           "velorine-maj-lien12/LISTE.MAJ", "velorine-maj-vivant", "velorine-maj-vivant/LISTE.MAJ"}));
+    EXPECT_EQ(lirefichier(dehors + "/LISTE.MAJ"), "à garder");
 }
 
 // A large file whose fetch breaks off keeps its start hidden in the mirror;
