@@ -556,6 +556,22 @@ TEST_F(Miroir, UnMiroirRateLaisseLePrecedentEntier)
     EXPECT_FALSE(QFileInfo::exists(serveurproduit + "/PARANET.LST"));
 }
 
+// A list naming as a file what the version served holds as a folder: each
+// version has its own folder, so the new one holds the file while the one
+// before keeps its folder for the machines still reading it.
+TEST_F(Miroir, UnFichierALaPlaceDUnDossierDeLaVersionPrecedente)
+{
+    publiertrois();
+    ASSERT_EQ(mirer().code, 0);
+    publier({" 3", editeur->url("/f3.dat"), "LECON3.DAT", " 6", editeur->url("/f4.dat"), "donnees"});
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 2 fichiers dans le miroir, dont 1 téléchargés\n");
+    EXPECT_EQ(lirefichier(courant() + "/DONNEES"), "Niveau 4");
+    EXPECT_EQ(enregistrements(lirefichier(miroir + "/LISTE.MAJ")).value(5), base + "/version-2/DONNEES");
+    EXPECT_EQ(lirefichier(miroir + QStringLiteral("/version-1/DONNEES/Sons \u00e9t\u00e9.DAT")), "Niveau 4");
+}
+
 // Names from the list never lead a write outside the mirror, nor over the
 // mirror's own files; a link inside the mirror is never written through.
 TEST_F(Miroir, LesNomsHostilesNEcriventRienHorsDuMiroir)

@@ -108,6 +108,19 @@ protected:
         p.demande.si = si;
     }
 
+    // Asks adresse for the rest of the file from byte 100000 under si: the
+    // whole of nouveau arrives instead, after the sink started over.
+    void arriveentier(const QString& adresse, const Validateurs& si, const QByteArray& nouveau)
+    {
+        PuitsTemoin p;
+        suite(p, contenu, 100000, si);
+        ASSERT_EQ(fetch(adresse, p), QString());
+        EXPECT_EQ(p.contenu, nouveau);
+        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
+        EXPECT_EQ(recus, nouveau.size());
+        EXPECT_EQ(total, nouveau.size());
+    }
+
     QTemporaryDir dossier;
     QByteArray contenu;
     TransfertCurl transfert{20};
@@ -226,13 +239,7 @@ TEST_F(Validation, UnFichierChangeArriveEntierApresUnNouveauDepart)
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.chemin.toStdString());
-        PuitsTemoin p;
-        suite(p, contenu, 100000, c.si);
-        ASSERT_EQ(fetch(serveur.url(c.chemin), p), QString());
-        EXPECT_EQ(p.contenu, nouveau);
-        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
-        EXPECT_EQ(recus, nouveau.size());
-        EXPECT_EQ(total, nouveau.size());
+        arriveentier(serveur.url(c.chemin), c.si, nouveau);
     }
     // Changed within the same second: the date vouches for the part, its
     // total does not match the length the sink holds the start of.
@@ -322,12 +329,7 @@ TEST_F(Validation, LaSuiteDUnAutreFichierNEstJamaisCollee)
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.chemin.toStdString() + (c.si.etag.isEmpty() ? " (date)" : " (balise)"));
-        PuitsTemoin p;
-        suite(p, contenu, 100000, c.si);
-        ASSERT_EQ(fetch(serveur.url(c.chemin), p), QString());
-        EXPECT_EQ(p.contenu, nouveau);
-        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
-        EXPECT_EQ(recus, nouveau.size());
+        arriveentier(serveur.url(c.chemin), c.si, nouveau);
     }
     EXPECT_EQ(serveur.journal().filter(QStringLiteral("STATUT /b.bin 206")).size(), 6);
 }
