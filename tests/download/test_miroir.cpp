@@ -429,6 +429,40 @@ TEST_F(Miroir, UnGrosFichierCoupeEstFiniParLeMiroirSuivant)
     }
 }
 
+// A large file cut off, then replaced at the publisher by another of the
+// same length, on a server that ignores If-Range: the next run gets the new
+// file whole, never the old start with the new end, and records it as the
+// new one (a later run asks it only if it changed, and keeps it).
+TEST_F(Miroir, UnServeurQuiIgnoreIfRangeNeFaitJamaisServirUnCollage)
+{
+    const QByteArray ancien = donnees(3 << 20, 1);
+    const QByteArray nouveau = donnees(3 << 20, 2);
+    ecrirefichier(web + "/gros.dat", ancien);
+    editeur = std::make_unique<ServeurHttp>(web, QStringList{"--compte"});
+    ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
+    adresseliste(serveurproduit, editeur->url("/LISTE.MAJ"));
+    publier({" 3", editeur->url("/coupeunefois/gros.dat"), "GROS.DAT"});
+    EXPECT_EQ(mirer().code, 1);
+    ASSERT_GT(QFileInfo(miroir + "/version-1/.GROS.DAT.velorine-partiel").size(), 0);
+
+    ecrirefichier(web + "/gros.dat", nouveau);
+    const auto t = static_cast<time_t>(std::time(nullptr) + 5);
+    const struct timespec dates[2] = {{t, 0}, {t, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(web + "/gros.dat").constData(), dates, 0), 0);
+    const QString port = QString::number(editeur->port());
+    editeur.reset();
+    editeur = std::make_unique<ServeurHttp>(web, QStringList{"--compte", "--ignoresi", "--port", port});
+    ASSERT_TRUE(editeur->pret()) << qPrintable(editeur->erreur());
+    Resultat r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(editeur->journal().filter("STATUT /gros.dat 206").size(), 1);
+    EXPECT_TRUE(lirefichier(courant() + "/GROS.DAT") == nouveau);
+
+    r = mirer();
+    EXPECT_EQ(r.erreurs, "Miroir à jour: 1 fichiers dans le miroir, dont 0 téléchargés\n");
+    EXPECT_TRUE(lirefichier(courant() + "/GROS.DAT") == nouveau);
+}
+
 // The point of the proof passing through: a machine holding the publisher's
 // key updates from the mirror alone, and refuses a file changed on the
 // mirror, whoever controls it.
