@@ -392,7 +392,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
     // This run's files go into a version folder of their own, the one after
     // the version served.
     const std::optional<long long> servie = versionservie(dossier);
-    const long long numero = servie ? *servie + 1 : 1;
+    const long long numero = versionsuivante(dossier, servie);
     const QString version = nomversion(numero);
     const QString ancienne = servie ? nomversion(*servie) : QString();
     // Names are matched, without regard to case, with the files of the

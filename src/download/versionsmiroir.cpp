@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -112,6 +113,19 @@ std::optional<long long> versionservie(const QString& dossier)
         || !S_ISDIR(st.st_mode))
         return std::nullopt;
     return v;
+}
+
+long long versionsuivante(const QString& dossier, std::optional<long long> servie)
+{
+    if (servie)
+        return *servie + 1;
+    long long plushaute = 1;
+    const Descripteur d(ouvrirsous(dossier, QString(), O_RDONLY | O_DIRECTORY));
+    if (d.fd() >= 0)
+        for (const QByteArray& nom : nomsdans(d.fd()))
+            if (const std::optional<long long> v = numeroversion(QFile::decodeName(nom)))
+                plushaute = std::max(plushaute, *v);
+    return plushaute;
 }
 
 void creerversion(const QString& dossier, long long n)

@@ -34,6 +34,12 @@ std::optional<long long> numeroversion(const QString& nom);
 // points to, when that is a folder of a version; none otherwise.
 std::optional<long long> versionservie(const QString& dossier);
 
+// The version a run makes: the one after the version served, whose folder
+// a killed run may have begun. With none served (a first run, a first run
+// killed, a link "courant" gone), the highest version folder there is taken
+// up, or version 1 made.
+long long versionsuivante(const QString& dossier, std::optional<long long> servie);
+
 // Creates the folder of version n in dossier, or takes up the one a killed
 // run left (only the starts of large files stay in it); never through a
 // link. Throws Echec.

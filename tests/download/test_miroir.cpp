@@ -900,6 +900,32 @@ TEST_F(Miroir, LesFichiersQueLaListeNeNommePlusSontRetires)
               (QStringList{".velorine-miroir", "LECON5.DAT", "LISTE.MAJ", "LISTE.MAJ.origine"}));
 }
 
+// A mirror made before versions (each file at the top of the folder, the
+// state beside them): the first run serves a version folder, the names the
+// room reads become links, and the files that state recorded go; the
+// school's own files stay.
+TEST_F(Miroir, UnMiroirDAvantLesVersionsPasseAuxVersions)
+{
+    publiertrois();
+    QDir().mkpath(miroir);
+    ecrirefichier(miroir + "/LECON3.DAT", "Niveau 3");
+    ecrirefichier(miroir + "/LISTE.MAJ", "ancienne liste");
+    ecrirefichier(miroir + "/LISTE.MAJ.origine", "ancienne liste de l'éditeur");
+    ecrirefichier(miroir + "/index.html", "<html>Salle 12</html>");
+    ecrirefichier(miroir + "/.velorine-miroir", "velorine-miroir 1\nLECON3.DAT\t"
+                                                    + editeur->url("/f3.dat").toUtf8().toPercentEncoding()
+                                                    + "\t8\t\t-1\n");
+    const Resultat r = mirer();
+    EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
+    EXPECT_EQ(contenudossier(miroir).filter(QRegularExpression("^[^/]*$")),
+              (QStringList{"LISTE.MAJ", "LISTE.MAJ.origine", "LISTE.MAJ.sha256", "LISTE.MAJ.sha256.minisig", "courant",
+                           "index.html", "version-1"}));
+    EXPECT_TRUE(QFileInfo(miroir + "/LISTE.MAJ").isSymLink());
+    EXPECT_EQ(lirefichier(miroir + "/LISTE.MAJ.origine"), lirefichier(web + "/LISTE.MAJ"));
+    EXPECT_EQ(lirefichier(courant() + "/LECON3.DAT"), "Niveau 3");
+    EXPECT_EQ(lirefichier(miroir + "/index.html"), "<html>Salle 12</html>");
+}
+
 // The mirror on a shared folder: the publisher's list and its files are
 // local files, the mirror names its files with file: addresses, and a room
 // machine whose list is a local file takes its files from there too. A list
