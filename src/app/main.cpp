@@ -5,6 +5,7 @@
 #include "app/lignecommande.h"
 #include "app/verification.h"
 #include "app/verrou.h"
+#include "platform/interruption.h"
 #include "platform/produitencours.h"
 #include "records/configuration.h"
 #include "records/droits.h"
@@ -77,6 +78,11 @@ int main(int argc, char* argv[])
         ecrire(stdout, QStringLiteral("velorine-maj " VELORINE_VERSION "\n"));
         return 0;
     }
+
+    // A run without windows (the nightly service among them) stopped by a
+    // signal ends through its failure path, its partial files kept.
+    if (options->sansfenetre || !options->miroir.isEmpty() || options->verification)
+        intercepterarrets();
 
     const QString dossierproduit = !options->dossierproduit.isEmpty()
                                        ? QFileInfo(options->dossierproduit).absoluteFilePath()

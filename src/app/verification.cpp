@@ -2,6 +2,7 @@
 
 #include "platform/dialoguesconsole.h"
 #include "records/donneesproduit.h"
+#include "records/dossiertemporaire.h"
 #include "download/lectureliste.h"
 #include "records/etat.h"
 #include "download/feuille.h"
@@ -12,7 +13,6 @@
 #include "platform/transfertcurl.h"
 
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <exception>
 
 namespace velorine {
@@ -64,7 +64,7 @@ int verifiersansfenetre(const Options& options, const QString& dossierproduit, s
         return verificationechec;
 
     // 2. The list goes to a temporary folder of its own, never to LISTE.MAJ.
-    QTemporaryDir temporaire;
+    DossierTemporaire temporaire;
     if (!temporaire.isValid()) {
         dialogues.message(Icone::Erreur, QStringLiteral("Ouverture impossible"),
                           QStringLiteral("Ecriture sur dique impossible"));

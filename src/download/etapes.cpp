@@ -104,11 +104,14 @@ Chercher chercheur(Etat& etat, Services& services, HoteEtapes& fenetre, Provenan
 }
 
 // The path of a file named by the update list: a Windows name under the
-// product folder. A name that would leave the folder, or that names the
-// folder itself, cannot be written; nor can the publisher's key file: a
-// list never changes which key proves the lists.
+// product folder. A name that would leave the folder, that names the folder
+// itself, or one of the updater's own hidden files, cannot be written; nor
+// can the publisher's key file: a list never changes which key proves the
+// lists.
 QString cheminproduit(const QString& dossierproduit, const QString& nom)
 {
+    if (nomdelupdater(nom))
+        throw Echec("nom des fichiers cachés de la mise à jour : " + nom.toStdString());
     const QString chemin = resoudrenom(dossierproduit, nom);
     if (avecseparateur(chemin) == avecseparateur(dossierproduit))
         throw Echec("aucun nom de fichier");

@@ -7,7 +7,9 @@
 #include "download/partiel.h"
 #include "download/puitscible.h"
 #include "download/releve.h"
+#include "download/versionsmiroir.h"
 #include "records/donneesproduit.h"
+#include "records/dossiertemporaire.h"
 #include "records/etat.h"
 #include "records/fichieratomique.h"
 #include "records/nomswindows.h"
@@ -17,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -52,26 +53,35 @@ struct Recu {
     Validateurs validateurs; // the server's ETag and date
 };
 
-// The state file: a first line "velorine-miroir 1", then one line per file:
-// path, address, length, ETag and date, separated by tabs, the texts
-// percent-encoded. The folder may be writable by others: a line that does not
-// read as one of ours is dropped, which only means a whole fetch.
-const QByteArray enteteetat = "velorine-miroir 1";
+// The state file, in each version's folder: a first line "velorine-miroir
+// 2", then one line per file of that folder: path, address, length, ETag and
+// date, separated by tabs, the texts percent-encoded. It is written into the
+// folder before the folder is served, and never after: it tells only of
+// files that folder holds. The folder may be writable by others: a line that
+// does not read as one of ours is dropped, which only means a whole fetch.
+// A mirror made before versions kept one ("velorine-miroir 1") beside its
+// files, at the top of the folder.
+const QByteArray enteteetat = "velorine-miroir 2";
+const QByteArray enteteancien = "velorine-miroir 1";
 
 bool relatifsur(const QString& relatif)
 {
     if (relatif.isEmpty() || relatif.startsWith(u'/'))
         return false;
     for (const QString& partie : relatif.split(u'/'))
-        if (partie.isEmpty() || partie == u"." || partie == u".." || std::any_of(partie.cbegin(), partie.cend(), caractererefuse))
+        if (partie.isEmpty() || partie == u"." || partie == u".."
+            || std::any_of(partie.cbegin(), partie.cend(), caractererefuse))
             return false;
     return true;
 }
 
-QHash<QString, Recu> lireetat(const QString& dossier)
+// The state file beneath dossier at sous (a version's folder, or "" for a
+// mirror made before versions) with the header entete.
+QHash<QString, Recu> lireetat(const QString& dossier, const QString& sous, const QByteArray& entete = enteteetat)
 {
     QHash<QString, Recu> etat;
-    const Descripteur fd(ouvrirsous(dossier, fichiersmiroir::etat, O_RDONLY | O_NONBLOCK));
+    const Descripteur fd(ouvrirsous(dossier, sous.isEmpty() ? fichiersmiroir::etat : sous + u'/' + fichiersmiroir::etat,
+                                    O_RDONLY | O_NONBLOCK));
     if (fd.fd() < 0)
         return etat;
     QByteArray contenu;
@@ -81,7 +91,7 @@ QHash<QString, Recu> lireetat(const QString& dossier)
         return etat;
     }
     const QList<QByteArray> lignes = contenu.split('\n');
-    if (lignes.isEmpty() || lignes.first() != enteteetat)
+    if (lignes.isEmpty() || lignes.first() != entete)
         return etat;
     for (qsizetype i = 1; i < lignes.size(); ++i) {
         const QList<QByteArray> champs = lignes[i].split('\t');
@@ -184,27 +194,27 @@ void retirersous(const QString& dossier, const QString& relatif)
 
 // Copies the file source (outside the mirror) to relatif in the mirror, put
 // in place whole.
-void copierdans(const QString& dossier, const QString& relatif, const QString& source)
+void copierdans(const QString& dossier, const QString& relatif, const QString& source, DossiersASynchroniser& dossiers)
 {
     const Descripteur fd(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.fd() < 0)
         throw Echec(raison("ouverture de", source));
     FichierAtomique copie(avecseparateur(dossier) + relatif, dossier);
     copie.copierdepuis(fd.fd());
-    copie.valider();
+    copie.valider(std::nullopt, &dossiers);
 }
 
 // The state file is the mirror's own: the web server that offers the
 // mirror has no need to read it.
-void ecrireetat(const QString& dossier, const QByteArray& contenu)
+void ecrireetat(const QString& dossier, const QString& sous, const QByteArray& contenu, DossiersASynchroniser& dossiers)
 {
-    FichierAtomique f(avecseparateur(dossier) + fichiersmiroir::etat, dossier);
+    FichierAtomique f(avecseparateur(dossier) + sous + u'/' + fichiersmiroir::etat, dossier);
     f.ecrire(contenu.constData(), static_cast<std::size_t>(contenu.size()));
-    f.valider(0600);
+    f.valider(0600, &dossiers);
 }
 
-// The sink of one file of the mirror: a temporary file beside its place,
-// put there only at the end of the run. It asks the server for the rest of
+// The sink of one file of the mirror: a temporary file beside its place in
+// the new version's folder. It asks the server for the rest of
 // the file when an earlier run kept the start of it (a large file whose
 // fetch broke off, as the update run keeps them), otherwise for the file
 // only if it changed since the last run, when the file is still there as it
@@ -277,8 +287,8 @@ private:
     PuitsCible cible_;
     std::optional<Recu> precedent_;
     long long max_;
-    long long recus_ = 0;           // bytes received by this fetch
-    mutable long long debut_ = 0;   // bytes an earlier run kept
+    long long recus_ = 0;         // bytes received by this fetch
+    mutable long long debut_ = 0; // bytes an earlier run kept
     bool inchange_ = false;
     bool troplong_ = false;
     Validateurs validateurs_;
@@ -294,11 +304,8 @@ struct Fichier {
 // refused rather than let a file stand in for the list or its proof.
 bool nomreserve(const QString& relatif)
 {
-    for (const QString& partie : relatif.split(u'/'))
-        if (partie.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive)
-            || partie.endsWith(QStringLiteral(".velorine-partiel"), Qt::CaseInsensitive)
-            || partie.endsWith(QStringLiteral(".velorine-partiel.infos"), Qt::CaseInsensitive))
-            return true;
+    if (nomdelupdater(relatif))
+        return true;
     for (const QString& propre : {fichiersmiroir::liste, fichiersmiroir::origine, fichiersmiroir::manifeste,
                                   fichiersmiroir::signature, fichiersmiroir::etat})
         if (relatif.compare(propre, Qt::CaseInsensitive) == 0)
@@ -370,7 +377,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
 
     // 2. The list, fetched and read as the update run does, into a
     // temporary folder of its own: the mirror's folder is not touched yet.
-    QTemporaryDir temporaire;
+    DossierTemporaire temporaire;
     if (!temporaire.isValid()) {
         dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
                           QStringLiteral("Ecriture sur disque impossible"));
@@ -382,6 +389,15 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
     const QStringList& liste = *lue;
     const Provenance provenance = provenanceliste(etat.adresseliste);
     const QString adresseliste = rogner(etat.adresseliste);
+    // This run's files go into a version folder of their own, the one after
+    // the version served.
+    const std::optional<long long> servie = versionservie(dossier);
+    const long long numero = versionsuivante(dossier, servie);
+    const QString version = nomversion(numero);
+    const QString ancienne = servie ? nomversion(*servie) : QString();
+    // Names are matched, without regard to case, with the files of the
+    // version served.
+    const QString dossierancien = servie ? avecseparateur(dossier) + ancienne : dossier;
 
     // 3. The files: every group, whatever its level, as room machines are at
     // different levels. A name given twice (in any case) is one file, fetched
@@ -403,7 +419,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             const auto refus = [&] { return EchecListe(false, nom); };
             QString relatif;
             try {
-                relatif = relatifa(dossier, resoudrenom(dossier, nom));
+                relatif = relatifa(dossierancien, resoudrenom(dossierancien, nom));
             } catch (const Echec&) {
                 throw refus();
             }
@@ -420,7 +436,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             f.adresse = rogner(entree(k + 1));
             // 4. The address in the mirror must fit in a record: it is
             // never cut short.
-            const QString adresse = adressemiroir(reglages.adressebase, f.relatif);
+            const QString adresse = adressemiroir(reglages.adressebase, version + u'/' + f.relatif);
             if (adresse.toUtf8().size() > static_cast<qsizetype>(enreg::textemax))
                 throw EchecListe(true, adresse);
             nouvelle << liste[k] << adresse << liste[k + 2];
@@ -432,25 +448,20 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
         return false;
     }
 
-    // 5. Every file into a temporary file beside its place, asked for only
-    // if it changed when it is still there as it was received; then the
-    // publisher's proof of origin, if it has one.
+    // 5. Every file into the new version's folder, asked for only if it
+    // changed when the version served holds it as it was received (then
+    // linked, not copied); then the publisher's proof of origin, if it has
+    // one, and the lists. The version served is not touched.
     leverlimitefichiers();
-    const QHash<QString, Recu> precedent = lireetat(dossier);
-    // The starts of large files earlier runs kept wait for this run; those
-    // of old or other files go first.
-    ignorer([&] {
-        QStringList cibles;
-        for (const Fichier& f : fichiers)
-            cibles << avecseparateur(dossier) + f.relatif;
-        nettoyerpartiels(dossier, cibles);
-    });
+    const QHash<QString, Recu> precedent = servie ? lireetat(dossier, ancienne) : QHash<QString, Recu>();
+    const auto dans = [&](const QString& relatif) { return version + u'/' + relatif; };
     std::vector<std::unique_ptr<PuitsMiroir>> puits;
     std::optional<PuitsMiroir> manifeste;
     std::optional<PuitsMiroir> signature;
     std::optional<PuitsMiroir> origine;
+    DossiersASynchroniser dossiers;
     int telecharges = 0;
-    Phase phase = Phase::Telechargement;
+    Phase phase = Phase::Ecriture;
     PuitsMiroir* encours = nullptr;
     try {
         struct Oubli {
@@ -458,24 +469,33 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
             ~Oubli() { t.oublier(); }
         } oubli{services.transfert};
         SuiviTransfert suivi;
+        creerversion(dossier, numero);
+        // The starts of large files earlier runs kept wait for this run; those
+        // of old or other files go first.
+        ignorer([&] {
+            QStringList cibles;
+            for (const Fichier& f : fichiers)
+                cibles << avecseparateur(dossier) + dans(f.relatif);
+            nettoyerpartiels(dossier, cibles);
+        });
         // Every folder first, then every place checked: a file never has
-        // to replace a folder, which would fail only once others are in
-        // place.
-        phase = Phase::Ecriture;
+        // to replace a folder.
         for (const Fichier& f : fichiers)
-            creerdossiers(dossier, f.relatif);
+            creerdossiers(dossier, dans(f.relatif));
         for (const Fichier& f : fichiers)
-            verifierplace(dossier, f.relatif);
+            verifierplace(dossier, dans(f.relatif));
         phase = Phase::Telechargement;
         for (const Fichier& f : fichiers) {
             std::optional<Recu> avant;
             const auto it = precedent.constFind(f.relatif);
-            if (it != precedent.cend() && it->adresse == f.adresse && longueursous(dossier, f.relatif) == it->longueur)
+            if (it != precedent.cend() && it->adresse == f.adresse
+                && longueursous(dossier, ancienne + u'/' + f.relatif) == it->longueur)
                 avant = *it;
-            puits.push_back(std::make_unique<PuitsMiroir>(dossier, f.relatif, f.adresse, avant));
+            puits.push_back(std::make_unique<PuitsMiroir>(dossier, dans(f.relatif), f.adresse, avant));
         }
         // At most parallele() - 1 files fetched ahead of the one whose turn
-        // it is.
+        // it is. Each is put in place in the new folder once it has arrived.
+        std::map<QString, Recu> etatnouveau;
         const std::size_t n = fichiers.size();
         std::size_t lances = 1;
         for (std::size_t i = 0; i < n; ++i) {
@@ -491,8 +511,15 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
                 puits[i]->garderpartiel();
                 throw;
             }
-            if (!puits[i]->estinchange())
+            phase = Phase::Ecriture;
+            if (puits[i]->estinchange()) {
+                lierinchange(dossier, ancienne, version, fichiers[i].relatif, dossiers);
+            } else {
+                puits[i]->valider(dossiers);
                 ++telecharges;
+            }
+            etatnouveau[fichiers[i].relatif] = puits[i]->recu(fichiers[i].adresse);
+            phase = Phase::Telechargement;
         }
         encours = nullptr;
         // The proof lies beside the list, at its address with a suffix. A
@@ -501,7 +528,7 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
         // publisher's list, the one the proof signs.
         const auto preuve = [&](std::optional<PuitsMiroir>& p, const QString& nom, const QString& suffixe,
                                 long long max) {
-            p.emplace(dossier, nom, adresseliste + suffixe, std::nullopt, max);
+            p.emplace(dossier, dans(nom), adresseliste + suffixe, std::nullopt, max);
             encours = &*p;
             try {
                 services.transfert.ouvrirurl(adresseliste + suffixe, provenance, *p, suivi);
@@ -514,7 +541,38 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
         preuve(signature, fichiersmiroir::signature, QStringLiteral(".sha256.minisig"), taillemaxpreuve);
         preuve(origine, fichiersmiroir::origine, QStringLiteral(".origine"),
                static_cast<long long>(enreg::numeromax) * static_cast<long long>(enreg::taille));
+
+        // 6. The proof files (or none, so that old ones never stand beside a
+        // list they do not sign), the publisher's list, the mirror's list
+        // and the state, all in the new folder, made durable together.
+        phase = Phase::Ecriture;
+        for (auto* p : {&manifeste, &signature}) {
+            const QString& nom = p == &manifeste ? fichiersmiroir::manifeste : fichiersmiroir::signature;
+            if (*p)
+                (*p)->valider(dossiers);
+            else
+                retirersous(dossier, dans(nom));
+        }
+        if (origine)
+            origine->valider(dossiers);
+        else
+            copierdans(dossier, dans(fichiersmiroir::origine), etat.fichierliste, dossiers);
+        const QString ecrite = temporaire.filePath(QStringLiteral("MIROIR.MAJ"));
+        etat.fente.ouvrirenreg(ecrite);
+        for (qsizetype i = 0; i < nouvelle.size(); ++i)
+            etat.fente.ecrireenreg(static_cast<int>(i) + 1, nouvelle[i]);
+        etat.fente.fermerfichier();
+        copierdans(dossier, dans(fichiersmiroir::liste), ecrite, dossiers);
+        ecrireetat(dossier, version, texteetat(etatnouveau), dossiers);
+        dossiers.synchroniser();
+
+        // 7. The new version served, in one rename. The one before stays
+        // for the machines that read its list just before; older ones go.
+        servirversion(
+            dossier, numero,
+            {fichiersmiroir::liste, fichiersmiroir::origine, fichiersmiroir::manifeste, fichiersmiroir::signature});
     } catch (const std::exception& e) {
+        etat.fente.fermerfichier();
         // A sink that failed could not write, unless a proof file (or the
         // publisher's list) ran past its bound: the server did not send one.
         if (dynamic_cast<const EchecPuits*>(&e))
@@ -528,65 +586,27 @@ bool actualisermiroir(const ReglagesMiroir& reglages, Services& services)
     if (!manifeste || !signature)
         dire(reglages.bavard, QStringLiteral("l'éditeur ne publie pas de preuve d'origine complète à côté de sa "
                                              "liste (.sha256 et .sha256.minisig) : le miroir n'en a pas"));
-
-    // 6. Everything arrived: the files in place, made durable together; the
-    // state; the proof files (or none, so that old ones never disagree with
-    // the new list); the publisher's list; the mirror's list last.
-    try {
-        DossiersASynchroniser dossiers;
-        std::map<QString, Recu> etatnouveau;
-        for (std::size_t i = 0; i < fichiers.size(); ++i) {
-            if (!puits[i]->estinchange())
-                puits[i]->valider(dossiers);
-            etatnouveau[fichiers[i].relatif] = puits[i]->recu(fichiers[i].adresse);
-        }
-        dossiers.synchroniser();
-        ecrireetat(dossier, texteetat(etatnouveau));
-        for (auto* p : {&manifeste, &signature}) {
-            const QString& nom = p == &manifeste ? fichiersmiroir::manifeste : fichiersmiroir::signature;
-            if (*p) {
-                DossiersASynchroniser d;
-                (*p)->valider(d);
-                d.synchroniser();
-            } else {
-                retirersous(dossier, nom);
-            }
-        }
-        if (origine) {
-            DossiersASynchroniser d;
-            origine->valider(d);
-            d.synchroniser();
-        } else {
-            copierdans(dossier, fichiersmiroir::origine, etat.fichierliste);
-        }
-
-        const QString ecrite = temporaire.filePath(QStringLiteral("MIROIR.MAJ"));
-        etat.fente.ouvrirenreg(ecrite);
-        for (qsizetype i = 0; i < nouvelle.size(); ++i)
-            etat.fente.ecrireenreg(static_cast<int>(i) + 1, nouvelle[i]);
-        etat.fente.fermerfichier();
-        copierdans(dossier, fichiersmiroir::liste, ecrite);
-
-        // 7. The files the new list no longer names, as the last run recorded
-        // them. A file that cannot go stays: the list no longer names it.
-        for (auto it = precedent.cbegin(); it != precedent.cend(); ++it) {
-            const QString cle = it.key().toCaseFolded();
-            const bool garde = std::any_of(fichiers.cbegin(), fichiers.cend(),
-                                           [&](const Fichier& f) { return f.relatif.toCaseFolded() == cle; });
-            if (!garde)
+    QList<long long> gardees{numero};
+    if (servie)
+        gardees << *servie;
+    oteranciennes(dossier, gardees);
+    // A mirror made before versions: its files at the top of the folder, as
+    // its state recorded them, go, with that state.
+    ignorer([&] {
+        const QHash<QString, Recu> avant = lireetat(dossier, QString(), enteteancien);
+        for (auto it = avant.cbegin(); it != avant.cend(); ++it) {
+            const QString premier = it.key().section(u'/', 0, 0);
+            if (premier != versionsmiroir::courant && !numeroversion(premier) && !nomreserve(it.key()))
                 ignorer([&] { retirersous(dossier, it.key()); });
         }
-    } catch (const std::exception&) {
-        etat.fente.fermerfichier();
-        dialogues.message(Icone::Erreur, QStringLiteral("Miroir impossible"),
-                          QStringLiteral("Ecriture sur disque impossible"));
-        return false;
-    }
+        retirersous(dossier, fichiersmiroir::etat);
+    });
 
     const QString nombre = QString::number(fichiers.size());
     const QString recus = QString::number(telecharges);
     dialogues.message(Icone::Information, QStringLiteral("Miroir à jour"),
-                      nombre + QStringLiteral(" fichiers dans le miroir, dont ") + recus + QStringLiteral(" téléchargés"));
+                      nombre + QStringLiteral(" fichiers dans le miroir, dont ") + recus
+                          + QStringLiteral(" téléchargés"));
     return true;
 }
 

@@ -4,21 +4,21 @@
 // then offers to the room's machines, whose PARANET.LST names the mirror's
 // list instead of the publisher's.
 //
-// The mirror's folder holds each file at its Windows name, LISTE.MAJ (the
-// publisher's list with each address pointing into the mirror), the
-// publisher's list untouched (LISTE.MAJ.origine) and the publisher's proof
-// of origin, when there is one, untouched (LISTE.MAJ.sha256 and
-// LISTE.MAJ.sha256.minisig): a machine checks its files against the
-// publisher's key whatever server they came from. A mirror made from another
-// mirror's list passes on the publisher's list found beside it
-// (LISTE.MAJ.origine), so the proof holds along a chain. A hidden state file
+// Each run fills a folder of its own, "version-N" (see versionsmiroir.h):
+// every file at its Windows name, LISTE.MAJ (the publisher's list with each
+// address pointing into that folder), the publisher's list untouched
+// (LISTE.MAJ.origine) and the publisher's proof of origin, when there is one,
+// untouched (LISTE.MAJ.sha256 and LISTE.MAJ.sha256.minisig): a machine
+// checks its files against the publisher's key whatever server they came
+// from. The room reads those four names at the top of the mirror's folder,
+// links into the version served. A mirror made from another mirror's list
+// passes on the publisher's list found beside it (LISTE.MAJ.origine), so the
+// proof holds along a chain. A hidden state file in each version's folder
 // remembers what each server said of each file, so that the next run fetches
-// only what changed.
+// only what changed and links the rest.
 //
-// A run that fails leaves the previous mirror whole: every changed file is
-// received into a temporary file first; only once all have arrived are they
-// put in place, then the proof files, then LISTE.MAJ.origine, and LISTE.MAJ
-// last.
+// A run that fails, is killed or is stopped leaves the previous version
+// served whole: the new one is served only once complete, in one rename.
 
 #include "platform/services.h"
 

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <map>
@@ -192,6 +194,41 @@ void ecrirepartiel(const QString& cible, const QString& racine, const Partiel& p
     f.ecrire(texte.constData(), static_cast<std::size_t>(texte.size()));
     // The address may carry a password: the record is for this user only.
     f.valider(0600);
+}
+
+void creerpartiel(const QString& cible, const QString& racine)
+{
+    Place place;
+    if (!placer(cible, racine, place))
+        throw Echec("dossier introuvable pour " + cible.toStdString());
+    const QByteArray nom = nompartiel(place.nom);
+    struct stat st {};
+    if (::fstatat(place.dossier, nom.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0
+        && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)))
+        ::unlinkat(place.dossier, nom.constData(), 0);
+    const Descripteur fd(
+        ::openat(place.dossier, nom.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.fd() < 0)
+        throw Echec("création du fichier partiel de " + cible.toStdString() + ": " + std::strerror(errno));
+}
+
+bool partielgardable(const Validateurs& v)
+{
+    return v.plages && v.longueur > seuilpartiel
+           && ((!v.etag.isEmpty() && !v.etag.startsWith("W/")) || v.datemodif >= 0);
+}
+
+bool nomdelupdater(const QString& nom)
+{
+    for (const QString& partie : QString(nom).replace(u'\\', u'/').split(u'/')) {
+        const QString p = partie.trimmed();
+        if (p.startsWith(QStringLiteral(".velorine-maj."), Qt::CaseInsensitive)
+            || p.startsWith(QStringLiteral(".velorine-lien."), Qt::CaseInsensitive)
+            || p.endsWith(QString::fromLatin1(suffixepartiel), Qt::CaseInsensitive)
+            || p.endsWith(QString::fromLatin1(suffixeinfos), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 void oterpartiel(const QString& cible, const QString& racine) noexcept

@@ -40,6 +40,23 @@ std::optional<Partiel> lirepartiel(const QString& cible, const QString& racine);
 // Echec.
 void ecrirepartiel(const QString& cible, const QString& racine, const Partiel& partiel);
 
+// Creates cible's partial file, empty and named, for a fetch to write into
+// from its first byte: whatever stood at its name (a regular file or a
+// link) goes first, never written through. Throws Echec.
+void creerpartiel(const QString& cible, const QString& racine);
+
+// Whether a fetch of a file the server told of so may be kept in part and
+// taken up later: over seuilpartiel bytes, ranges served, and named by a
+// strong ETag or a modification date.
+bool partielgardable(const Validateurs& v);
+
+// Whether a name ("\\" or "/" separating its parts) has a part that is one of
+// the hidden names the updater makes beside the files it writes: a partial
+// file, its record, a temporary file (".velorine-maj.…") or a link about to
+// be renamed (".velorine-lien.…"), in any letter case. A list naming one is
+// refused: the next run's clean-up would remove the file it names.
+bool nomdelupdater(const QString& nom);
+
 // Removes cible's partial file and its record, when they are regular files.
 void oterpartiel(const QString& cible, const QString& racine) noexcept;
 

@@ -92,6 +92,26 @@ Requete PuitsCible::requete() const
 void PuitsCible::validateurs(const Validateurs& v)
 {
     vus_ = v;
+    // A large file is received straight into its partial file, named, with
+    // its record beside it: a run killed, stopped or cut from power on the
+    // way leaves what arrived for the next run to take up. Where that
+    // cannot be, it is received into an unnamed temporary file.
+    if (adressereprise_.isEmpty() || fichier_ || !partielgardable(v))
+        return;
+    QString cible;
+    try {
+        cible = cible_();
+        ecrirepartiel(cible, racine_, Partiel{adressereprise_, v});
+        creerpartiel(cible, racine_);
+        fichier_.emplace(cible, racine_, nompartiel(QFile::encodeName(QFileInfo(cible).fileName())));
+        partielrepris_ = true;
+        partielsi_ = v;
+    } catch (const std::exception&) {
+        fichier_.reset();
+        partielrepris_ = false;
+        if (!cible.isEmpty())
+            oterpartiel(cible, racine_);
+    }
 }
 
 void PuitsCible::garderpartiel() noexcept
@@ -103,8 +123,7 @@ void PuitsCible::garderpartiel() noexcept
     // A fetch taken up that broke off before the server answered keeps
     // what the record said.
     const std::optional<Validateurs> v = vus_ ? vus_ : partielrepris_ ? std::optional(partielsi_) : std::nullopt;
-    const bool gardable = v && v->plages && v->longueur > seuilpartiel && tenus > 0 && tenus < v->longueur
-                          && ((!v->etag.isEmpty() && !v->etag.startsWith("W/")) || v->datemodif >= 0);
+    const bool gardable = v && partielgardable(*v) && tenus > 0 && tenus < v->longueur;
     try {
         if (!gardable)
             throw Echec("rien à garder");

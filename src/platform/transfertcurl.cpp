@@ -1,4 +1,5 @@
 #include "platform/transfertcurl.h"
+#include "platform/interruption.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -195,6 +196,17 @@ bool etagvalide(const QByteArray& etag)
     return true;
 }
 
+// Whether an answer's validators recu name the same file as those recorded
+// with the start of it (si): by a strong entity tag when one was recorded,
+// otherwise by the modification date. An answer that names it by neither
+// does not.
+bool memefichier(const Validateurs& si, const Validateurs& recu)
+{
+    if (etagvalide(si.etag) && !si.etag.startsWith("W/"))
+        return recu.etag == si.etag;
+    return si.datemodif >= 0 && recu.datemodif == si.datemodif;
+}
+
 // A decimal number of at most 18 digits, nothing else; -1 otherwise.
 long long nombrestrict(const QByteArray& texte)
 {
@@ -289,6 +301,7 @@ struct TransfertCurl::Session {
 
     bool annule = false;
     bool delaidepasse = false;
+    bool arrete = false; // a stop signal came: the fetch fails
     horloge::time_point dernieractivite = horloge::now();
 
     bool puitsenechec = false;
@@ -576,9 +589,13 @@ bool TransfertCurl::Session::decider()
                 plagerefusee = true;
                 return false;
             }
-            // The file's date unchanged but not its length (changed within
-            // the second): the rest of another file. It is fetched whole.
-            if (requete.si.longueur >= 0 && p.total != requete.si.longueur) {
+            // The part is the rest of the file whose start the sink holds
+            // only when this answer names that file as the record does: by
+            // its strong tag, else its date. A server that ignores If-Range
+            // sends the rest of whatever it holds now; and a date unchanged
+            // with another length is a file changed within the second. The
+            // file is then fetched whole, never spliced.
+            if (!memefichier(requete.si, v) || (requete.si.longueur >= 0 && p.total != requete.si.longueur)) {
                 refaireentier = true;
                 return false;
             }
@@ -705,6 +722,8 @@ void TransfertCurl::ouvrirurl(const QString& adresse, Provenance provenance, Pui
 {
     if (encours_)
         throw Echec("un transfert est déjà en cours");
+    if (arretdemande() != 0)
+        throw Echec("arrêté par le signal " + std::to_string(arretdemande()));
 
     // The fetch ahead into this sink, taken over; one that failed is
     // started again, as a one-at-a-time run would fetch it, and its server
@@ -1063,6 +1082,10 @@ void TransfertCurl::pomper(Session& s) const
         s.livrer(false);
         if (s.annule)
             break;
+        if (arretdemande() != 0) {
+            s.arrete = true;
+            break;
+        }
         if (horloge::now() - s.dernieractivite >= delai) {
             s.delaidepasse = true;
             break;
@@ -1086,6 +1109,8 @@ void TransfertCurl::terminer(Session& s) const
     CURLcode resultat = s.resultat;
     if (s.annule)
         throw Echec("annulé");
+    if (s.arrete)
+        throw Echec("arrêté par le signal " + std::to_string(arretdemande()));
 
     // An FTP file found unchanged was stopped at its first byte.
     if (s.fini && (resultat == CURLE_OK || s.inchangeftp) && !s.puitsenechec) {

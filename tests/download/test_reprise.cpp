@@ -21,6 +21,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <csignal>
 #include <unistd.h>
 
 using namespace velorine;
@@ -142,6 +143,82 @@ TEST_F(Reprise, UnGrosFichierCoupeEstFiniParLaSuiteAuProchainPassage)
         << plages[0].toStdString();
 }
 
+// A run killed (SIGKILL: a power cut does no better) or stopped (SIGTERM:
+// the service stopped) half-way through a large file: the bytes received are
+// on disk, named, from the first one, with their record; a stop ends the
+// run through its failure path. The next run asks only for the rest.
+TEST_F(Reprise, UnPassageTueOuArreteEnCoursDeRouteEstFiniParLaSuite)
+{
+    for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        QFile::remove(chemin(QStringLiteral("GROS.DAT")));
+        QStringList enregs(24);
+        enregs[23] = QStringLiteral(" 2");
+        ecrirefichier(chemin(QStringLiteral("TEMPO.QZS")), fichierenregistrements(enregs));
+        serveur = std::make_unique<ServeurHttp>(web, QStringList{QStringLiteral("--compte")});
+        ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+        ecrirefichier(chemin(QStringLiteral("PARANET.LST")),
+                      fichierenregistrements({"", "", "", "", "", "", serveur->url(QStringLiteral("/LISTE.MAJ"))}));
+        liste({{" 3", "/moitieunefois/gros.bin", "GROS.DAT"}});
+
+        QProcess p;
+        p.start(QStringLiteral(VELORINE_EXE), {"--product-dir", produit, "--unattended", "--auto", "--timeout", "60"});
+        ASSERT_TRUE(p.waitForStarted());
+        // The server holds the connection once half the file is sent.
+        const qint64 moitie = gros.size() / 2;
+        QDeadlineTimer limite(20000);
+        while (QFileInfo(chemin(partiel)).size() < moitie && !limite.hasExpired())
+            QThread::msleep(20);
+        ASSERT_EQ(QFileInfo(chemin(partiel)).size(), moitie);
+        EXPECT_TRUE(QFileInfo(chemin(infos)).isFile());
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        if (signal == SIGKILL) {
+            EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+        } else {
+            EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(p.exitCode(), 1);
+            EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()), telechargementimpossible);
+        }
+        EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+        EXPECT_FALSE(QFileInfo::exists(chemin(QStringLiteral("GROS.DAT"))));
+        EXPECT_EQ(lirefichier(chemin(partiel)), gros.left(moitie));
+        EXPECT_TRUE(QFileInfo(chemin(infos)).isFile());
+
+        const Resultat second = lancer();
+        EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+        EXPECT_EQ(second.erreurs, termine3);
+        EXPECT_TRUE(lirefichier(chemin(QStringLiteral("GROS.DAT"))) == gros);
+        EXPECT_EQ(niveau(), QStringLiteral(" 3"));
+        EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+        const QList<long long> envoyes = envois(QStringLiteral("/gros.bin"));
+        ASSERT_EQ(envoyes.size(), 2);
+        EXPECT_EQ(envoyes[0], moitie);
+        EXPECT_EQ(envoyes[1], gros.size() - moitie);
+    }
+}
+
+// A list naming one of the updater's own hidden files (a partial file, its
+// record, a temporary file) is refused: the file is not created and the
+// level stays, where the next run's clean-up would have removed the file the
+// level claims.
+TEST_F(Reprise, UneListeQuiNommeLesFichiersCachesDeLaMiseAJourEstRefusee)
+{
+    ecrirefichier(web + QStringLiteral("/petit.bin"), "contenu");
+    for (const QString& nom :
+         {QStringLiteral(".GROS.DAT.velorine-partiel"), QStringLiteral(".GROS.DAT.velorine-partiel.infos"),
+          QStringLiteral(".velorine-maj.123.0"), QStringLiteral("DONNEES\\.SONS.DAT.VELORINE-PARTIEL"),
+          QStringLiteral(".velorine-lien.A.DAT"), QStringLiteral(" .gros.dat.velorine-partiel.INFOS")}) {
+        SCOPED_TRACE(nom.toStdString());
+        liste({{" 3", "/petit.bin", nom}});
+        const Resultat r = lancer();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.erreurs, QStringLiteral("Mise à jour impossible: Ecriture sur disque impossible\n"));
+        EXPECT_EQ(niveau(), QStringLiteral(" 2"));
+        EXPECT_EQ(contenudossier(produit), (QStringList{"PARANET.LST", "TEMPO.QZS"}));
+    }
+}
+
 // A link placed where the partial file is kept is replaced, never written
 // through.
 TEST_F(Reprise, UnLienALaPlaceDuPartielEstRemplaceSansEtreSuivi)
@@ -178,6 +255,35 @@ TEST_F(Reprise, UnFichierChangeEntreDeuxPassagesArriveEntier)
     EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
     EXPECT_EQ(serveur->journal().filter(QStringLiteral("PLAGE /gros.bin")).size(), 1);
     EXPECT_TRUE(serveur->journal().filter(QStringLiteral("STATUT /gros.bin 206")).isEmpty());
+    EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), nouveau.size());
+}
+
+// The file replaced on the server by another of the same length, and a
+// server that ignores If-Range: it answers the rest's request with the rest
+// of the new file, under its new tag. The product file is the new file
+// whole, never the old start with the new end.
+TEST_F(Reprise, UnServeurQuiIgnoreIfRangeNeFaitJamaisCollerDeuxFichiers)
+{
+    liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
+    EXPECT_EQ(lancer().code, 1);
+    const qint64 tenu = QFileInfo(chemin(partiel)).size();
+    ASSERT_GT(tenu, 0);
+    const QByteArray nouveau = donnees(gros.size(), 4);
+    ecrirefichier(web + QStringLiteral("/gros.bin"), nouveau);
+    vieillir(web + QStringLiteral("/gros.bin"), -5);
+    const QString port = QString::number(serveur->port());
+    serveur.reset();
+    serveur = std::make_unique<ServeurHttp>(
+        web, QStringList{QStringLiteral("--compte"), QStringLiteral("--ignoresi"), QStringLiteral("--port"), port});
+    ASSERT_TRUE(serveur->pret()) << qPrintable(serveur->erreur());
+
+    const Resultat second = lancer();
+    EXPECT_EQ(second.code, 0) << second.erreurs.toStdString();
+    EXPECT_EQ(second.erreurs, termine3);
+    EXPECT_EQ(lirefichier(chemin(QStringLiteral("GROS.DAT"))), nouveau);
+    EXPECT_EQ(contenudossier(produit), (QStringList{"GROS.DAT", "LISTE.MAJ", "PARANET.LST", "TEMPO.QZS"}));
+    // The part was offered, refused, and the file fetched whole.
+    EXPECT_EQ(serveur->journal().filter(QStringLiteral("STATUT /gros.bin 206")).size(), 1);
     EXPECT_EQ(envois(QStringLiteral("/gros.bin")).last(), nouveau.size());
 }
 
@@ -311,7 +417,9 @@ TEST_F(Reprise, AvecLaPreuveUnFichierReprisEstVerifieEntier)
     ASSERT_TRUE(executer({"-G", "-W", "-p", publique, "-s", secrete}));
     ecrirefichier(chemin(QStringLiteral("VELORINE.PUB")), lirefichier(publique));
     liste({{" 3", "/coupeunefois/gros.bin", "GROS.DAT"}});
-    const auto somme = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex(); };
+    const auto somme = [](const QByteArray& b) {
+        return QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex();
+    };
     const QString manifeste = web + QStringLiteral("/LISTE.MAJ.sha256");
     ecrirefichier(manifeste, somme(lirefichier(web + QStringLiteral("/LISTE.MAJ"))) + "  LISTE.MAJ\n" + somme(gros)
                                  + "  GROS.DAT\n");

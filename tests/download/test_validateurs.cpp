@@ -108,6 +108,19 @@ protected:
         p.demande.si = si;
     }
 
+    // Asks adresse for the rest of the file from byte 100000 under si: the
+    // whole of nouveau arrives instead, after the sink started over.
+    void arriveentier(const QString& adresse, const Validateurs& si, const QByteArray& nouveau)
+    {
+        PuitsTemoin p;
+        suite(p, contenu, 100000, si);
+        ASSERT_EQ(fetch(adresse, p), QString());
+        EXPECT_EQ(p.contenu, nouveau);
+        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
+        EXPECT_EQ(recus, nouveau.size());
+        EXPECT_EQ(total, nouveau.size());
+    }
+
     QTemporaryDir dossier;
     QByteArray contenu;
     TransfertCurl transfert{20};
@@ -226,13 +239,7 @@ TEST_F(Validation, UnFichierChangeArriveEntierApresUnNouveauDepart)
     };
     for (const Cas& c : cas) {
         SCOPED_TRACE(c.chemin.toStdString());
-        PuitsTemoin p;
-        suite(p, contenu, 100000, c.si);
-        ASSERT_EQ(fetch(serveur.url(c.chemin), p), QString());
-        EXPECT_EQ(p.contenu, nouveau);
-        EXPECT_EQ(p.ordre, (std::vector<std::string>{"recommencer", "validateurs", "ecrire"}));
-        EXPECT_EQ(recus, nouveau.size());
-        EXPECT_EQ(total, nouveau.size());
+        arriveentier(serveur.url(c.chemin), c.si, nouveau);
     }
     // Changed within the same second: the date vouches for the part, its
     // total does not match the length the sink holds the start of.
@@ -280,6 +287,51 @@ TEST_F(Validation, UneReponsePartielleMensongereEstRefusee)
         EXPECT_EQ(p.contenu, avant);
         EXPECT_TRUE(p.vus.empty());
     }
+}
+
+// A server that ignores If-Range answers the rest's request with a part of
+// whatever file it holds now. The part is taken only when the answer names
+// the file as the record does (its strong tag, else its date); a file of the
+// same length replaced under it arrives whole, never spliced onto the start
+// of the old one.
+TEST_F(Validation, LaSuiteDUnAutreFichierNEstJamaisCollee)
+{
+    ServeurHttp serveur(dossier.path(), {QStringLiteral("--compte")});
+    ASSERT_TRUE(serveur.pret());
+    const Validateurs ancien = actuels(serveur.url(QStringLiteral("/b.bin")));
+    ASSERT_FALSE(ancien.etag.isEmpty());
+    Validateurs anciennedate = ancien;
+    anciennedate.etag.clear();
+
+    // Unchanged: the part is the rest of the file, and is taken.
+    for (const auto& [chemin, si] : {std::pair{QStringLiteral("/ignoresi/etag/b.bin"), ancien},
+                                     std::pair{QStringLiteral("/ignoresi/date/b.bin"), anciennedate}}) {
+        SCOPED_TRACE(chemin.toStdString());
+        PuitsTemoin p;
+        suite(p, contenu, 100000, si);
+        ASSERT_EQ(fetch(serveur.url(chemin), p), QString());
+        EXPECT_EQ(p.contenu, contenu);
+        EXPECT_EQ(p.ordre, (std::vector<std::string>{"validateurs", "ecrire"}));
+    }
+
+    // Replaced by a file of the same length, with another date.
+    const QByteArray nouveau = donnees(contenu.size(), 7);
+    ecrire(nouveau, datefichier + 60);
+    struct Cas {
+        QString chemin;
+        Validateurs si;
+    };
+    const std::vector<Cas> cas{
+        {QStringLiteral("/ignoresi/etag/b.bin"), ancien},        // another tag in the 206
+        {QStringLiteral("/ignoresi/date/b.bin"), anciennedate},  // another date in the 206
+        {QStringLiteral("/ignoresi/date/b.bin"), ancien},        // the tag recorded, none in the 206
+        {QStringLiteral("/ignoresi/aucun/b.bin"), anciennedate}, // no validator at all in the 206
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.chemin.toStdString() + (c.si.etag.isEmpty() ? " (date)" : " (balise)"));
+        arriveentier(serveur.url(c.chemin), c.si, nouveau);
+    }
+    EXPECT_EQ(serveur.journal().filter(QStringLiteral("STATUT /b.bin 206")).size(), 6);
 }
 
 // A conditional fetch of a file that did not change gets no body; one that

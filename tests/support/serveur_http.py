@@ -42,12 +42,21 @@ path:
                           then resets the connection; later ones are served
   /moitie/PATH            sends up to the file's middle, then waits for the
                           client to close
+  /moitieunefois/PATH     the first request as /moitie, later ones served
   /sansplages/PATH        no Accept-Ranges, and Range is ignored (200)
   /sansetag/PATH          no ETag: Last-Modified only
+  /ignoresi/MODE/PATH     If-Range is ignored: a Range always gets the rest
+                          of the file as it is now (206), with its validators
+                          (MODE "etag"), its date only ("date"), or none
+                          ("aucun")
   /faux206/MODE/PATH      a Range gets a 206 that lies: MODE "debut" (another
                           start), "total" (another total), "multi" (a
                           multipart answer), "longueur" (a Content-Length
                           that is not the part's)
+
+With --ignoresi every file is served as under /ignoresi/etag. With
+--retenir FLAG, a request for a file beneath a folder "version-N" is held
+(logged "RETENU <path>") while the file FLAG exists, 60 s at most.
 
 A missing file gets 404 with an HTML page. A request for an absolute address
 (the client takes this server for its proxy) is served from the same tree;
@@ -228,6 +237,11 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
 
         url = urllib.parse.urlsplit(chemin)
         parties = [p for p in url.path.split("/") if p]
+        if ARGS.retenir and any(re.fullmatch(r"version-\d+", p) for p in parties[:-1]):
+            journal("RETENU " + url.path)
+            fin = time.monotonic() + 60
+            while os.path.exists(ARGS.retenir) and time.monotonic() < fin:
+                time.sleep(0.05)
         try:
             if url.path == "/redirige":
                 vers = urllib.parse.parse_qs(url.query).get("vers", ["/"])[0]
@@ -297,10 +311,20 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             elif parties[:1] == ["moitie"] and len(parties) >= 2:
                 reste = "/" + "/".join(parties[1:])
                 self.fichier(urllib.parse.unquote(reste), coupe=True, attendre=True)
+            elif parties[:1] == ["moitieunefois"] and len(parties) >= 2:
+                reste = "/" + "/".join(parties[1:])
+                with COUPES_LOCK:
+                    premiere = reste not in COUPES
+                    COUPES.add(reste)
+                self.fichier(urllib.parse.unquote(reste), coupe=premiere, attendre=premiere)
             elif parties[:1] == ["sansplages"] and len(parties) >= 2:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), plages=False)
             elif parties[:1] == ["sansetag"] and len(parties) >= 2:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[1:])), etag=False)
+            elif parties[:1] == ["ignoresi"] and len(parties) >= 3:
+                mode = parties[1]
+                self.fichier(urllib.parse.unquote("/" + "/".join(parties[2:])), etag=mode == "etag",
+                             date=mode != "aucun", ignoresi=True)
             elif parties[:1] == ["faux206"] and len(parties) >= 3:
                 self.fichier(urllib.parse.unquote("/" + "/".join(parties[2:])), faux=parties[1])
             else:
@@ -308,7 +332,8 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             journal("FERME " + url.path)
 
-    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None, attendre=False):
+    def fichier(self, chemin, coupe=False, plages=True, etag=True, faux=None, attendre=False, date=True,
+                ignoresi=False):
         racine = os.path.realpath(ARGS.dossier or ".")
         cible = os.path.realpath(os.path.join(racine, chemin.lstrip("/")))
         if not (cible == racine or cible.startswith(racine + os.sep)) or not os.path.isfile(cible):
@@ -318,8 +343,8 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
             st = os.fstat(f.fileno())
             taille = st.st_size
             balise = '"%x-%x"' % (st.st_mtime_ns, taille)
-            date = email.utils.formatdate(int(st.st_mtime), usegmt=True)
-            validateurs = [("Last-Modified", date)]
+            datemodif = email.utils.formatdate(int(st.st_mtime), usegmt=True)
+            validateurs = [("Last-Modified", datemodif)] if date else []
             if etag:
                 validateurs.append(("ETag", balise))
             if plages:
@@ -347,12 +372,12 @@ class Gestionnaire(http.server.BaseHTTPRequestHandler):
                 si = self.headers.get("If-Range")
                 journal("PLAGE %s %s SI %s" % (chemin, plage, si or ""))
                 m = re.fullmatch(r"bytes=(\d+)-", plage.strip())
-                if si is None:
+                if si is None or ignoresi or ARGS.ignoresi:
                     valable = True
                 elif si.startswith('"') or si.startswith("W/"):
                     valable = etag and si == balise
                 else:
-                    valable = si == date
+                    valable = si == datemodif
                 if plages and m and valable:
                     debut = int(m.group(1))
                     if debut >= taille:
@@ -430,6 +455,8 @@ def main():
     p.add_argument("--digest")
     p.add_argument("--keepalive", action="store_true")
     p.add_argument("--compte", action="store_true")
+    p.add_argument("--ignoresi", action="store_true")
+    p.add_argument("--retenir")
     p.add_argument("--port", type=int, default=0)
     p.add_argument("--vie", type=float, default=600)
     ARGS = p.parse_args()
