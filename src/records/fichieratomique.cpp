@@ -1,6 +1,7 @@
 #include "records/fichieratomique.h"
 
 #include "base/echec.h"
+#include "records/nomswindows.h"
 #include "records/sousdossier.h"
 
 #include <QFile>
@@ -105,12 +106,13 @@ bool dejanettoye(int dossier, const QString& chemin)
     return !vus.emplace(st.st_dev, st.st_ino, chemin).second;
 }
 
-// Removes the temporary files that dead runs left in dossier.
-void nettoyer(int dossier)
+// Removes the temporary files that dead runs left in dossier (at chemin).
+void nettoyer(int dossier, const QString& chemin)
 {
     for (const QByteArray& nom : nomsdans(dossier))
-        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom))
-            ::unlinkat(dossier, nom.constData(), 0);
+        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom)
+            && ::unlinkat(dossier, nom.constData(), 0) == 0)
+            entreeotee(avecseparateur(chemin) + QFile::decodeName(nom));
 }
 
 } // namespace
@@ -172,7 +174,7 @@ FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : 
     try {
         verifiercible(dossier_, nom_, cible);
         if (!dejanettoye(dossier_, info.path()))
-            nettoyer(dossier_);
+            nettoyer(dossier_, info.path());
         creertemporaire();
     } catch (...) {
         // No destructor runs for an object whose constructor throws.
@@ -379,6 +381,7 @@ void FichierAtomique::valider(std::optional<mode_t> permissions, DossiersASynchr
         throw Echec(pourquoi);
     }
     temporaire_.clear();
+    entreecreee(cible_);
     // Make the rename itself durable, now or with the other files of the
     // run.
     if (dossiers)
@@ -412,6 +415,7 @@ void FichierAtomique::garder(const QByteArray& nom)
         if (temporaire_ != nom && ::renameat(dossier_, temporaire_.constData(), dossier_, nom.constData()) != 0)
             throw Echec(raison("conservation de", cible_));
         temporaire_.clear();
+        entreecreee(avecseparateur(QFileInfo(cible_).path()) + QFile::decodeName(nom));
         ::close(fd_);
         fd_ = -1;
         ::fsync(dossier_);

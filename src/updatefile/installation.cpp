@@ -15,6 +15,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
         return;
 
     etat.fente.fermerfichier(); // an earlier attempt may have left it open
+    // Each folder of the medium and of the product is read once for all
+    // the names of the update file.
+    MemoireNoms noms;
     const QString source = avecseparateur(dossiersource);
     QString courant; // record 1, then each record of the loop
     ignorer([&] { etat.fente.ouvrirenreg(ficharge); });
