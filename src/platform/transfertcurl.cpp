@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QUrl>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <curl/curl.h>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -61,38 +63,56 @@ void reglerconventions(CURL* e)
 
     // The system's bundle and the extra files, in one block: a block set
     // replaces the bundle libcurl would read. Read again only when the
-    // variables change.
+    // variables change. A file named twice (an extra that is the system's
+    // bundle itself, as many systems set) is read once, and a block that
+    // would hold the system's bundle alone is not set: libcurl reads that
+    // file itself, and keeps the store it made of it for later connections.
+    // The block is lent to libcurl, not copied for each fetch: every block
+    // made stays alive, as a handle may still point to an older one.
     const curl_version_info_data* version = curl_version_info(CURLVERSION_NOW);
     const char* supplements[] = {std::getenv("CURL_CA_BUNDLE"), std::getenv("SSL_CERT_FILE")};
     QByteArray cle;
     for (const char* chemin : supplements)
         cle += QByteArray(chemin ? chemin : "") + '\0';
     static QByteArray clelue;
-    static QByteArray autorites;
+    static std::list<QByteArray> blocs; // the last one is in use; empty: none
+    static bool avecbloc = false;
     if (cle != clelue) {
         clelue = cle;
-        autorites.clear();
+        avecbloc = false;
         if (cle.size() > 2) {
+            QByteArray autorites;
+            QStringList lus;
             const auto ajouter = [&](const char* chemin) {
                 if (!chemin || !*chemin)
                     return;
-                QFile f(QFile::decodeName(chemin));
+                const QString nom = QFile::decodeName(chemin);
+                const QString canonique = QFileInfo(nom).canonicalFilePath();
+                if (lus.contains(canonique.isEmpty() ? nom : canonique))
+                    return;
+                QFile f(nom);
                 if (f.open(QIODevice::ReadOnly)) {
+                    lus << (canonique.isEmpty() ? nom : canonique);
                     autorites += f.readAll();
                     autorites += '\n';
                 }
             };
             ajouter(version->cainfo);
+            const qsizetype systeme = lus.size();
             for (const char* chemin : supplements)
                 ajouter(chemin);
             if (autorites.isEmpty())
                 autorites = "\n"; // nothing readable: nothing trusted
+            if (lus.size() > systeme || lus.isEmpty()) {
+                blocs.push_back(autorites);
+                avecbloc = true;
+            }
         }
     }
-    if (autorites.isEmpty()) {
+    if (!avecbloc) {
         curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, nullptr);
     } else {
-        curl_blob bloc{autorites.data(), static_cast<size_t>(autorites.size()), CURL_BLOB_COPY};
+        curl_blob bloc{blocs.back().data(), static_cast<size_t>(blocs.back().size()), CURL_BLOB_NOCOPY};
         curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &bloc);
     }
     // A folder of hashed certificates is read beside the bundle.
