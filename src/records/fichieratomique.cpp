@@ -425,7 +425,8 @@ void FichierAtomique::garder(const QByteArray& nom)
     }
 }
 
-void copierfichier(const QString& source, const QString& cible, const QString& racinesource, const QString& racinecible)
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource, const QString& racinecible,
+                   DossiersASynchroniser* dossiers)
 {
     const QByteArray nom = QFile::encodeName(source);
     int fd = -1;
@@ -443,7 +444,7 @@ void copierfichier(const QString& source, const QString& cible, const QString& r
     try {
         FichierAtomique copie(cible, racinecible);
         copie.copierdepuis(fd);
-        copie.valider(st.st_mode & 07777);
+        copie.valider(st.st_mode & 07777, dossiers);
     } catch (...) {
         ::close(fd);
         throw;

@@ -30,6 +30,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
         relancer(etat.dossierproduit, services.coquille);
     }
 
+    // The product's folders that received files are made durable once,
+    // after the last copy (or the failed one), instead of once a file.
+    DossiersASynchroniser dossiers;
     try {
         const QString produit = avecseparateur(etat.dossierproduit);
         std::int16_t numero = 1;
@@ -40,9 +43,11 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
                 break;
             // A name that would leave either folder, or that would pass
             // through a symbolic link in either, fails like a missing file.
-            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit);
+            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit, &dossiers);
         }
+        ignorer([&] { dossiers.synchroniser(); });
     } catch (const std::exception&) {
+        ignorer([&] { dossiers.synchroniser(); });
         services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
                                    QStringLiteral("Fichier ") + source + courant
                                        + QStringLiteral(" introuvable ou déjà ouvert ou espace disque insuffisant."));
