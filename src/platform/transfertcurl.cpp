@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +44,17 @@ using enum EtatTransfert;
 void initialiser()
 {
     static std::once_flag fait;
-    std::call_once(fait, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(fait, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        // libcurl takes a receive buffer (tampon) for each fetch and gives
+        // it back at its end. Left to itself, the allocator hands such a
+        // block back to the system each time and the next fetch faults its
+        // pages in again: for thousands of small files, a tenth of the run.
+        // Blocks of this size stay in the heap, and a few of them stay
+        // there when freed.
+        ::mallopt(M_MMAP_THRESHOLD, 2 * tampon);
+        ::mallopt(M_TRIM_THRESHOLD, 8 * tampon);
+    });
 }
 
 // The conventions of schools' networks, on top of the transfer's own
