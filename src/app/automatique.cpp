@@ -7,6 +7,7 @@
 #include "download/miroir.h"
 #include "app/verrou.h"
 #include "records/etat.h"
+#include "records/nomswindows.h"
 #include "updatefile/installation.h"
 #include "platform/services.h"
 #include "platform/transfertcurl.h"
@@ -92,6 +93,8 @@ int miroirsansfenetre(const Options& options, const QString& dossierproduit)
                             QStringLiteral("Un autre miroir est déjà en cours de mise à jour dans ce dossier."));
         return statutdejaencours;
     }
+    // Each folder of the mirror is read once for all the names of the list.
+    MemoireNoms noms;
     actualisermiroir(reglages, s.services);
     return s.dialogues.erreurmontree() ? 1 : 0;
 }

@@ -282,6 +282,10 @@ void tesparti(Etat& etat, Services& services, HoteEtapes& fenetre)
         return;
     }
 
+    // Each folder of the product is read once for all the names of the
+    // list: the clean-up of partial files and the transfer pass.
+    MemoireNoms noms;
+
     // 3. Survey, in ignore mode: how many groups are newer, and the level
     // to record (see relever).
     const Releve releve = relever(fenetre.List1(), etat.versionactuelle);

@@ -2,6 +2,7 @@
 
 #include "base/echec.h"
 #include "records/droits.h"
+#include "records/nomswindows.h"
 #include "records/sousdossier.h"
 
 #include <QFile>
@@ -106,12 +107,13 @@ bool dejanettoye(int dossier, const QString& chemin)
     return !vus.emplace(st.st_dev, st.st_ino, chemin).second;
 }
 
-// Removes the temporary files that dead runs left in dossier.
-void nettoyer(int dossier)
+// Removes the temporary files that dead runs left in dossier (at chemin).
+void nettoyer(int dossier, const QString& chemin)
 {
     for (const QByteArray& nom : nomsdans(dossier))
-        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom))
-            ::unlinkat(dossier, nom.constData(), 0);
+        if (nom.startsWith(prefixetemporaire) && abandonne(dossier, nom)
+            && ::unlinkat(dossier, nom.constData(), 0) == 0)
+            entreeotee(avecseparateur(chemin) + QFile::decodeName(nom));
 }
 
 } // namespace
@@ -173,7 +175,7 @@ FichierAtomique::FichierAtomique(const QString& cible, const QString& racine) : 
     try {
         verifiercible(dossier_, nom_, cible);
         if (!dejanettoye(dossier_, info.path()))
-            nettoyer(dossier_);
+            nettoyer(dossier_, info.path());
         creertemporaire();
     } catch (...) {
         // No destructor runs for an object whose constructor throws.
@@ -389,6 +391,7 @@ void FichierAtomique::valider(std::optional<mode_t> permissions, DossiersASynchr
         throw Echec(pourquoi);
     }
     temporaire_.clear();
+    entreecreee(cible_);
     // Make the rename itself durable, now or with the other files of the
     // run.
     if (dossiers)
@@ -422,6 +425,7 @@ void FichierAtomique::garder(const QByteArray& nom)
         if (temporaire_ != nom && ::renameat(dossier_, temporaire_.constData(), dossier_, nom.constData()) != 0)
             throw Echec(raison("conservation de", cible_));
         temporaire_.clear();
+        entreecreee(avecseparateur(QFileInfo(cible_).path()) + QFile::decodeName(nom));
         ::close(fd_);
         fd_ = -1;
         ::fsync(dossier_);
@@ -431,7 +435,8 @@ void FichierAtomique::garder(const QByteArray& nom)
     }
 }
 
-void copierfichier(const QString& source, const QString& cible, const QString& racinesource, const QString& racinecible)
+void copierfichier(const QString& source, const QString& cible, const QString& racinesource, const QString& racinecible,
+                   DossiersASynchroniser* dossiers)
 {
     const QByteArray nom = QFile::encodeName(source);
     int fd = -1;
@@ -453,7 +458,7 @@ void copierfichier(const QString& source, const QString& cible, const QString& r
         // source's other bits (a stick's 0644, a set-user-id bit) do not
         // reach the product folder.
         copie.modenouveau((st.st_mode & 0111) ? 0777 : 0666);
-        copie.valider();
+        copie.valider(std::nullopt, dossiers);
     } catch (...) {
         ::close(fd);
         throw;

@@ -129,8 +129,9 @@ private:
 // its mode, a new one is executable when the source is. Throws Echec when the source is missing or not a regular
 // file, or when the copy fails; the target is then as it was. Given the
 // folders they must stay in, neither the source nor the target is reached
-// through a symbolic link: a link on the update medium is not copied.
+// through a symbolic link: a link on the update medium is not copied. Given
+// dossiers, the target's folder joins them instead of being synced here.
 void copierfichier(const QString& source, const QString& cible, const QString& racinesource = QString(),
-                   const QString& racinecible = QString());
+                   const QString& racinecible = QString(), DossiersASynchroniser* dossiers = nullptr);
 
 } // namespace velorine

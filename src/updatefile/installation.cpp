@@ -15,6 +15,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
         return;
 
     etat.fente.fermerfichier(); // an earlier attempt may have left it open
+    // Each folder of the medium and of the product is read once for all
+    // the names of the update file.
+    MemoireNoms noms;
     const QString source = avecseparateur(dossiersource);
     QString courant; // record 1, then each record of the loop
     ignorer([&] { etat.fente.ouvrirenreg(ficharge); });
@@ -27,6 +30,9 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
         relancer(etat.dossierproduit, services.coquille);
     }
 
+    // The product's folders that received files are made durable once,
+    // after the last copy (or the failed one), instead of once a file.
+    DossiersASynchroniser dossiers;
     try {
         const QString produit = avecseparateur(etat.dossierproduit);
         std::int16_t numero = 1;
@@ -37,11 +43,13 @@ void installer(Etat& etat, Services& services, const QString& ficharge, const QS
                 break;
             // A name that would leave either folder, or that would pass
             // through a symbolic link in either, fails like a missing file.
-            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit);
+            copierfichier(resoudrenom(source, courant), resoudrenom(produit, courant), source, produit, &dossiers);
         }
+        ignorer([&] { dossiers.synchroniser(); });
     } catch (const std::exception& e) {
         raconterbavard(etat.bavard, QStringLiteral("copie de ") + courant + QStringLiteral(" impossible : ")
                                         + QString::fromUtf8(e.what()));
+        ignorer([&] { dossiers.synchroniser(); });
         services.dialogues.message(Icone::Erreur, QStringLiteral("Mise à jour impossible"),
                                    QStringLiteral("Fichier ") + source + courant
                                        + QStringLiteral(" introuvable ou déjà ouvert ou espace disque insuffisant."));

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <functional>
@@ -674,3 +675,57 @@ TEST_F(Etapes, AnnulerPendantLeTelechargementDeLaListeFermeLaFenetreUneFois)
 }
 
 } // namespace
+
+// Another process changes a folder of the product while the run goes on,
+// after the run has read it: the folder renamed and a link to the outside
+// planted in its place, a file replaced by a link to the outside, a file
+// renamed. The run never writes through the link nor outside the product;
+// where the folder it read is gone it fails as a writing failure and
+// records no level.
+TEST(EtapesDossierChange, UnDossierChangeParUnAutrePendantLeParcoursNeMenePasDehors)
+{
+    struct Cas {
+        const char* nom;
+        const char* commande; // run by sh in the product folder, with $1 the outside folder
+        bool reussi;
+        QStringList sons; // the product's Sons folder afterwards
+    };
+    const Cas cas[] = {
+        {"dossier renommé, lien planté à sa place", "mv Sons Anciens && ln -s \"$1\" Sons", false, {}},
+        {"fichier remplacé par un lien", "ln -sf \"$1/secret\" Sons/b.wav", true, {"A.WAV", "C.WAV", "b.wav"}},
+        {"fichier renommé", "mv Sons/b.wav Sons/autre.wav", true, {"A.WAV", "C.WAV", "autre.wav", "b.wav"}},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.nom);
+        Banc b;
+        ASSERT_TRUE(b.pret());
+        QTemporaryDir dehors;
+        ecrirefichier(dehors.filePath("secret"), "secret");
+        QDir().mkpath(b.chemin("Sons"));
+        ecrirefichier(b.chemin("Sons/b.wav"), "ancien");
+        b.liste({" 3", b.url("/f3.dat"), "SONS\\A.WAV", " 4", b.url("/f4.dat"), "sons\\B.WAV", " 5", b.url("/f5.dat"),
+                 "Sons\\C.WAV"});
+        // The yields: the load, the list, then each file once it arrived:
+        // the change comes after the first file and before the second.
+        b.faux.boucle.declencheur = 3;
+        b.faux.boucle.action = [&] {
+            ASSERT_EQ(
+                QProcess::execute("/bin/sh", {"-c", QString("cd \"$0\" && ") + c.commande, b.produit, dehors.path()}),
+                0);
+        };
+        b.activer();
+        EXPECT_EQ(contenudossier(dehors.path()), QStringList{"secret"});
+        EXPECT_EQ(lirefichier(dehors.filePath("secret")), QByteArray("secret"));
+        if (c.reussi) {
+            EXPECT_EQ(lignes(b.faux.dialogues.boites), lignes({termine5}));
+            EXPECT_EQ(contenudossier(b.produit + "/Sons"), c.sons);
+            EXPECT_EQ(lirefichier(b.chemin("Sons/b.wav")), Banc::contenu(4));
+            EXPECT_FALSE(QFileInfo(b.chemin("Sons/b.wav")).isSymLink());
+            EXPECT_EQ(b.niveaulu(), QStringLiteral(" 5"));
+        } else {
+            EXPECT_EQ(lignes(b.faux.dialogues.boites), lignes({ecritureimpossible}));
+            EXPECT_EQ(b.niveaulu(), QStringLiteral(" 2"));
+            EXPECT_EQ(lirefichier(b.chemin("Anciens/b.wav")), QByteArray("ancien"));
+        }
+    }
+}

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <curl/curl.h>
 #include <vector>
 #include <sys/stat.h>
 
@@ -714,6 +716,50 @@ TEST_F(Autorites, LesAutoritesDeLEnvironnementSAjoutentAuMagasinDuSysteme)
             EXPECT_TRUE(raison.contains(u"certificate", Qt::CaseInsensitive)) << raison.toStdString();
             EXPECT_TRUE(puits.contenu.isEmpty());
             EXPECT_EQ(etats.back(), 11);
+        }
+    }
+}
+
+// Many systems set CURL_CA_BUNDLE or SSL_CERT_FILE to the system's bundle
+// itself: it is read once, and an authority named by the other variable is
+// still trusted on top of it.
+TEST_F(Autorites, LeMagasinDuSystemeNommeDeNouveauNEffacePasLesAutres)
+{
+    if (openssl_.isEmpty())
+        GTEST_SKIP() << "openssl is not installed";
+    ASSERT_TRUE(pretes_);
+    const char* systeme = curl_version_info(CURLVERSION_NOW)->cainfo;
+    if (!systeme || !QFileInfo::exists(QFile::decodeName(systeme)))
+        GTEST_SKIP() << "libcurl names no readable system bundle";
+    ServeurLocal serveur(QStringLiteral("serveur_http.py"),
+                         {"--dossier", dossier.path(), "--tls", chemin("serveur.pem"), chemin("serveur.key")});
+    ASSERT_TRUE(serveur.pret()) << qPrintable(serveur.erreur());
+    const QString adresse = serveur.url(QStringLiteral("https"), QStringLiteral("/a.bin"));
+    struct Cas {
+        QString bundle;  // CURL_CA_BUNDLE
+        QString fichier; // SSL_CERT_FILE
+        bool accepte;
+    };
+    const QString s = QFile::decodeName(systeme);
+    const std::vector<Cas> cas{
+        {s, chemin("ca.pem"), true},
+        {chemin("ca.pem"), s, true},
+        {s, s, false},
+        {s, QString(), false},
+    };
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.bundle.toStdString() + " | " + c.fichier.toStdString());
+        TearDown();
+        ::setenv("CURL_CA_BUNDLE", qPrintable(c.bundle), 1);
+        if (!c.fichier.isEmpty())
+            ::setenv("SSL_CERT_FILE", qPrintable(c.fichier), 1);
+        PuitsMemoire puits;
+        const QString raison = fetch(adresse, puits);
+        if (c.accepte) {
+            EXPECT_EQ(raison, QString());
+            EXPECT_EQ(puits.contenu, contenu);
+        } else {
+            EXPECT_TRUE(raison.contains(u"certificate", Qt::CaseInsensitive)) << raison.toStdString();
         }
     }
 }

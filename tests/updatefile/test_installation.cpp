@@ -201,6 +201,21 @@ TEST_F(Installation, UnNomRemplaceLeFichierExistantSansEgardALaCasse)
     EXPECT_EQ(lirefichier(produit() + "/Lecon.Dat"), QByteArray("neuf"));
 }
 
+// Names made by the run itself are found by its later names in another
+// case: a file the update file names twice is one file, the last copy
+// winning, in the product as on the medium.
+TEST_F(Installation, UnFichierNeufNommeDeuxFoisEstUnSeulFichier)
+{
+    ecrirefichier(cle() + "/DONNEES/Neuf.dat", "premier");
+    ecrirefichier(cle() + "/DONNEES/NEUF.DAT", "second");
+    ecrirefichier(maj(), fichierenregistrements(
+                             {"MAJQZ", "Donnees\\Neuf.dat", "donnees\\NEUF.DAT", "DONNEES\\neuf.dat", "FINI"}));
+    EXPECT_TRUE(installe());
+    EXPECT_EQ(contenudossier(produit() + "/Donnees"), QStringList{"Neuf.dat"});
+    // "neuf.dat" is closer to "Neuf.dat" than to "NEUF.DAT" on the medium.
+    EXPECT_EQ(lirefichier(produit() + "/Donnees/Neuf.dat"), QByteArray("premier"));
+}
+
 TEST_F(Installation, LeDossierSourceEstCeluiDeLaListeDesFichiers)
 {
     QTemporaryDir ailleurs;
