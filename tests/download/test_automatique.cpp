@@ -222,8 +222,10 @@ TEST_F(SansFenetre, VerboseDitQuandUneConnexionFtpEstReutilisee)
     ecrirefichier(web + QStringLiteral("/LISTE.MAJ"), fichierenregistrements(enregs));
     const Resultat r = lancer({"--verbose", "--parallel", "1"});
     EXPECT_EQ(r.code, 0) << r.erreurs.toStdString();
-    const QStringList lignes = r.erreurs.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lignes.size(), 5) << r.erreurs.toStdString();
+    QStringList lignes = r.erreurs.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lignes.size(), 6) << r.erreurs.toStdString();
+    EXPECT_EQ(lignes.takeFirst(),
+              QStringLiteral("velorine-maj: preuve d'origine: désactivée (aucune clé VELORINE.PUB)"));
     EXPECT_TRUE(lignes[1].startsWith(ftp.url(QStringLiteral("/r1.dat")).prepend("velorine-maj: ")));
     EXPECT_TRUE(lignes[1].endsWith(u", nouvelle connexion")) << lignes[1].toStdString();
     for (int i = 2; i <= 3; ++i)
