@@ -18,6 +18,9 @@
 // nor a failure block catching std::exception swallows it.
 
 #include <QLoggingCategory>
+#include <QString>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -28,6 +31,14 @@ class Echec : public std::runtime_error {
 public:
     explicit Echec(const std::string& raison) : std::runtime_error(raison) {}
 };
+
+// The reason of a system call that failed on a path, read from errno at
+// once: what was being done, the path, and the system's text ("écriture de
+// /opt/velorine/A.DAT: No space left on device").
+inline std::string raison(const char* quoi, const QString& chemin)
+{
+    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
+}
 
 // Where ignorer() leaves the reason of a skipped step: debug messages,
 // disabled by default.

@@ -36,11 +36,6 @@
 namespace velorine {
 namespace {
 
-std::string raison(const char* quoi, const QString& chemin)
-{
-    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
-}
-
 // The bounds of the files read from the mirror's folder or fetched beside
 // the list: a state file or a proof file is small.
 constexpr qint64 taillemaxetat = 16 << 20;

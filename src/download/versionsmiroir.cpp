@@ -18,11 +18,6 @@
 namespace velorine {
 namespace {
 
-std::string raison(const char* quoi, const QString& chemin)
-{
-    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
-}
-
 // How deep a version's folders may go when it is removed.
 constexpr int profondeurmax = 64;
 

@@ -23,11 +23,6 @@
 namespace velorine {
 namespace {
 
-std::string raison(const char* quoi, const QString& chemin)
-{
-    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
-}
-
 // Bytes written between two requests to start writing to the disk.
 constexpr off_t ecritureanticipee = 8 << 20;
 

@@ -16,11 +16,6 @@
 namespace velorine {
 namespace {
 
-std::string raison(const char* quoi, const QString& chemin)
-{
-    return std::string(quoi) + " " + chemin.toStdString() + ": " + std::strerror(errno);
-}
-
 // Opens without blocking on a FIFO or device, then insists on a regular file.
 // A symbolic link is never followed, nor created through: the data files
 // live in a folder others may write, and a link there could lead a write
